@@ -1,0 +1,55 @@
+#include "app/util.h"
+
+#include <cinttypes>
+#include <cstring>
+
+#include "app/dlog.h"
+#include "conf.h"
+
+void zt_strncpy(char *dst, const char *src, size_t n)
+{
+    if (dst == nullptr) {
+        dlog(8, "zt_strncpy: dst==NULL, fix me! (l:%d, src:[%s])", (int)n, src ? src : "");
+        return;
+    }
+    size_t k = strnlen(src, n);
+    memcpy(dst, src, k);
+    dst[k] = '\0';
+}
+
+static bool read_cpu_sample(cpu_sample *sample)
+{
+    FILE *f = fopen("/proc/stat", "r");
+    if (f == nullptr)
+        return false;
+    char label[64];
+    uint64_t *t = sample->ticks;
+    // The kernel's counters outgrow 32 bits on long-running machines: read them as 64-bit.
+    int got = fscanf(f, "%63s %" SCNu64 " %" SCNu64 " %" SCNu64 " %" SCNu64 " %" SCNu64 " %" SCNu64
+                        " %" SCNu64,
+                     label, &t[0], &t[1], &t[2], &t[3], &t[4], &t[5], &t[6]);
+    fclose(f);
+    return got == 8;
+}
+
+void read_cpu_load()
+{
+    cpu_state &cpu = conf.cpu;
+    if (!read_cpu_sample(&cpu.cur))
+        return;
+    uint64_t idle = cpu.cur.ticks[3] - cpu.prev.ticks[3];
+    uint64_t total = 0;
+    for (int i = 0; i < 7; i++)
+        total += cpu.cur.ticks[i] - cpu.prev.ticks[i];
+    cpu.prev = cpu.cur;
+    if (total == 0) {
+        dlog(8, "%" PRIu64 " %" PRIu64 " %d", idle, total, cpu.cpu_load);
+        return;
+    }
+    cpu.cpu_load = (int)(100 - idle * 100 / total);
+}
+
+const char *tmp_dir()
+{
+    return conf.tmp_dir[0] ? conf.tmp_dir : "/tmp";
+}

@@ -1,0 +1,3 @@
+#include "conf.h"
+
+conf_record conf;

@@ -1,0 +1,156 @@
+// The one global record of the client and its sub-records. Every piece of run-time state lives
+// here for the whole run; the subsystems are free functions over it.
+#pragma once
+
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <termios.h>
+
+constexpr const char *program_version = "0.1";
+
+constexpr int action_count = 64;        // rows of key_table, 0 being the null action
+constexpr int key_name_capacity = 8;    // a bound key: 7 characters and the terminator
+constexpr int display_name_capacity = 24;
+constexpr int list_capacity = 262144;   // entries the index can address
+constexpr int click_region_count = 28;
+constexpr int rx_capacity = 4096;
+constexpr int rx_fill_limit = 4092;     // leaves room for the terminator after the data
+
+// Everything the core has reported.
+struct player_state {
+    float s_cur;
+    float s_dur;
+    int state;
+    int shuffle;
+    int repeat;
+    int scrob;
+    int vol;
+    int freq;
+    int bitrate;
+    int chan;
+    int eq;
+    int effects;
+    char title[40];
+    char artist[40];
+    char album[40];
+    char genre[16];
+    char year[8];
+    char comment[40];
+    char core_version[40];
+    char list_name[256];
+    time_t list_t0;
+    int list_last;
+};
+
+struct list_entry {
+    char *text[3];      // one text per path mode; all three share one allocation
+    char *alt_text[3];  // shown instead of text when alt_text[0] is set; [0] is owned
+    int type;           // negative: directory; otherwise the number of the player
+    list_entry *next;
+    list_entry *prev;
+};
+
+// The current directory or play list: directories before files, in arrival order.
+struct entry_list {
+    list_entry *dir_head;
+    list_entry *dir_tail;
+    list_entry *file_head;
+    list_entry *file_tail;
+    int dmt;    // loading: directories so far; ready: all entries
+    int fmt;    // loading: files so far; ready: 0
+    int cur;    // entry the core plays
+    int pos;    // cursor
+    int top;    // first visible position; -2 help screen, -3 info screen
+    list_entry *index[list_capacity];
+};
+
+// The one TCP connection to the core.
+struct link_state {
+    int sock;
+    int disconnected;
+    char say_buf[259];
+    char rxbuf[rx_capacity];
+    char carry[rx_capacity];
+    int carry_len;
+};
+
+struct log_state {
+    FILE *file;
+    int pid;
+    timespec start;
+};
+
+// Processor counters of /proc/stat: user, nice, system, idle, iowait, irq, softirq.
+struct cpu_sample {
+    uint64_t ticks[7];
+};
+
+struct cpu_state {
+    cpu_sample prev;
+    cpu_sample cur;
+    int cpu_load;
+};
+
+struct click_region {
+    int code;
+    int x1, x2;
+    int y1, y2;
+};
+
+// Frame characters as curses character words (chtype), chosen once at start.
+struct glyph_set {
+    unsigned ulcorner, urcorner, llcorner, lrcorner;
+    unsigned ltee, rtee;
+    unsigned vline, hline;
+    unsigned thumb;
+};
+
+struct list_view_state {
+    int last_top;
+    int last_pos;
+    int thumb_row;
+    char printable[1024];
+};
+
+struct conf_record {
+    // settings
+    int debug;
+    int quit;
+    int lineart;
+    int fullpath;
+    int timeremaining_mode;
+    char key_names[action_count][display_name_capacity];
+    int remote_port;
+    char remote_host[256];
+    char conf_path[256];
+    int conf_path_ok;           // 0 when HOME could not give a usable path: nothing is saved
+    char keys[action_count][key_name_capacity];
+    int argc;
+    char **argv;
+
+    // main loop
+    int frame;
+    volatile sig_atomic_t resize_pending;
+
+    // layout
+    int lines, cols, lw, lh;
+    unsigned attr[13];
+    glyph_set glyphs;
+    termios saved_termios[3];
+    char message[256];
+    click_region click_regions[click_region_count];
+    list_view_state view;
+
+    // directory for the debug log and the now-playing directory; empty means "/tmp"
+    char tmp_dir[256];
+
+    player_state player;
+    entry_list list;
+    link_state link;
+    log_state log;
+    cpu_state cpu;
+};
+
+extern conf_record conf;

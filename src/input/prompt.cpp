@@ -1,0 +1,3 @@
+#include "input/prompt.h"
+// stand-in until the prompt is built
+void open_prompt() {}

@@ -1,0 +1,23 @@
+#pragma once
+
+constexpr int region_seek_bar = -776;
+constexpr int region_list = -777;
+constexpr int region_scroll_bar = -778;
+constexpr int region_volume_bar = -779;
+
+void set_list_title(const char *text);
+void draw_list_title();
+void draw_time();
+void draw_clock();
+void draw_progress();
+void draw_total_time();
+void draw_state();
+void draw_format();
+void draw_effects();
+void draw_shuffle();
+void draw_repeat();
+void draw_volume();
+// Lays out conf.click_regions for the current size and draws the button labels.
+void draw_buttons();
+// Builds the now-playing text from the tags, shows it and writes the now-playing file.
+void draw_now_playing();

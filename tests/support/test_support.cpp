@@ -1,0 +1,183 @@
+#include "test_support.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "app/util.h"
+#include "list/entry_list.h"
+#include "screen/window.h"
+
+static char private_dir[256];
+
+static void remove_private_dir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(private_dir, ignored);
+}
+
+const char *test_tmp_dir()
+{
+    if (private_dir[0] == '\0') {
+        snprintf(private_dir, sizeof private_dir, "/tmp/vesk-test-XXXXXX");
+        if (mkdtemp(private_dir) == nullptr)
+            abort();
+        atexit(remove_private_dir);
+    }
+    return private_dir;
+}
+
+void reset_conf()
+{
+    free_list();
+    if (conf.link.sock >= 0)
+        close(conf.link.sock);
+    if (conf.log.file != nullptr)
+        fclose(conf.log.file);
+    memset(&conf, 0, sizeof conf);
+    conf.link.sock = -1;
+    conf.lines = 24;
+    conf.cols = 80;
+    conf.lw = 76;
+    conf.lh = 19;
+    zt_strncpy(conf.tmp_dir, test_tmp_dir(), sizeof conf.tmp_dir - 1);
+}
+
+static SCREEN *test_screen;
+static int key_pipe[2] = {-1, -1};
+static FILE *screen_out;
+
+void open_test_screen(int rows, int cols)
+{
+    if (pipe(key_pipe) != 0 || dup2(key_pipe[0], 0) < 0)
+        abort();
+    screen_out = fopen("/dev/null", "w");
+    test_screen = newterm("xterm", screen_out, stdin);
+    if (test_screen == nullptr)
+        abort();
+    set_term(test_screen);
+    resizeterm(rows, cols);
+    window_setup();
+}
+
+void resize_test_screen(int rows, int cols)
+{
+    resizeterm(rows, cols);
+    window_resize();
+}
+
+void close_test_screen()
+{
+    if (test_screen == nullptr)
+        return;
+    endwin();
+    delscreen(test_screen);
+    test_screen = nullptr;
+    fclose(screen_out);
+    close(key_pipe[1]);
+    key_pipe[1] = -1;
+}
+
+void feed_keys(const std::string &bytes)
+{
+    if (write(key_pipe[1], bytes.data(), bytes.size()) != (ssize_t)bytes.size())
+        abort();
+}
+
+std::string screen_row(int y, int from, int to)
+{
+    if (to < 0)
+        to = COLS - 1;
+    std::string row;
+    for (int x = from; x <= to; x++)
+        row += (char)(mvwinch(stdscr, y, x) & A_CHARTEXT);
+    return row;
+}
+
+int cell_pair(int y, int x)
+{
+    return (int)PAIR_NUMBER(mvwinch(stdscr, y, x));
+}
+
+attr_t cell_attrs(int y, int x)
+{
+    return (attr_t)(mvwinch(stdscr, y, x) & (A_ATTRIBUTES & ~A_COLOR));
+}
+
+test_peer start_peer()
+{
+    test_peer peer;
+    peer.listen_fd = socket(AF_INET, SOCK_STREAM, 0);
+    int one = 1;
+    setsockopt(peer.listen_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (bind(peer.listen_fd, (sockaddr *)&addr, sizeof addr) != 0 ||
+        listen(peer.listen_fd, 4) != 0 ||
+        getsockname(peer.listen_fd, (sockaddr *)&addr, &len) != 0)
+        abort();
+    peer.port = ntohs(addr.sin_port);
+    return peer;
+}
+
+static bool wait_readable(int fd, int timeout_ms)
+{
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, timeout_ms) == 1;
+}
+
+bool accept_peer(test_peer &peer, int timeout_ms)
+{
+    if (!wait_readable(peer.listen_fd, timeout_ms))
+        return false;
+    peer.conn_fd = accept(peer.listen_fd, nullptr, nullptr);
+    return peer.conn_fd >= 0;
+}
+
+std::string read_chunk(test_peer &peer, int timeout_ms)
+{
+    if (peer.conn_fd < 0 || !wait_readable(peer.conn_fd, timeout_ms))
+        return "";
+    char buf[4096];
+    ssize_t n = recv(peer.conn_fd, buf, sizeof buf, 0);
+    return n > 0 ? std::string(buf, (size_t)n) : "";
+}
+
+std::string read_all(test_peer &peer, int timeout_ms)
+{
+    std::string all;
+    for (std::string chunk; !(chunk = read_chunk(peer, timeout_ms)).empty();)
+        all += chunk;
+    return all;
+}
+
+void send_to_client(test_peer &peer, const std::string &bytes)
+{
+    if (send(peer.conn_fd, bytes.data(), bytes.size(), 0) != (ssize_t)bytes.size())
+        abort();
+}
+
+void stop_peer(test_peer &peer)
+{
+    if (peer.conn_fd >= 0)
+        close(peer.conn_fd);
+    if (peer.listen_fd >= 0)
+        close(peer.listen_fd);
+    peer = test_peer{};
+}
+
+int closed_port()
+{
+    test_peer peer = start_peer();
+    int port = peer.port;
+    stop_peer(peer);
+    return port;
+}
