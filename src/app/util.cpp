@@ -32,21 +32,26 @@ static bool read_cpu_sample(cpu_sample *sample)
     return got == 8;
 }
 
+int cpu_load_between(const cpu_sample &prev, const cpu_sample &cur, int old_load)
+{
+    uint64_t idle = cur.ticks[3] - prev.ticks[3];
+    uint64_t total = 0;
+    for (int i = 0; i < 7; i++)
+        total += cur.ticks[i] - prev.ticks[i];
+    if (total == 0) {
+        dlog(8, "%" PRIu64 " %" PRIu64 " %d", idle, total, old_load);
+        return old_load;
+    }
+    return (int)(100 - idle * 100 / total);
+}
+
 void read_cpu_load()
 {
     cpu_state &cpu = conf.cpu;
     if (!read_cpu_sample(&cpu.cur))
         return;
-    uint64_t idle = cpu.cur.ticks[3] - cpu.prev.ticks[3];
-    uint64_t total = 0;
-    for (int i = 0; i < 7; i++)
-        total += cpu.cur.ticks[i] - cpu.prev.ticks[i];
+    cpu.cpu_load = cpu_load_between(cpu.prev, cpu.cur, cpu.cpu_load);
     cpu.prev = cpu.cur;
-    if (total == 0) {
-        dlog(8, "%" PRIu64 " %" PRIu64 " %d", idle, total, cpu.cpu_load);
-        return;
-    }
-    cpu.cpu_load = (int)(100 - idle * 100 / total);
 }
 
 const char *tmp_dir()

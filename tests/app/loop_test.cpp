@@ -1,0 +1,176 @@
+#include <csignal>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/dlog.h"
+#include "app/loop.h"
+#include "test_support.h"
+
+static std::string file_text(const char *path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct child_result {
+    std::string output;
+    int status;
+};
+
+// Runs body in a child process with its standard output captured.
+template <typename Body> static child_result run_in_child(Body body)
+{
+    int out[2];
+    if (pipe(out) != 0)
+        abort();
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        body();
+        _exit(0);
+    }
+    close(out[1]);
+    std::string output;
+    char buf[512];
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
+        output.append(buf, (size_t)n);
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {output, status};
+}
+
+TEST(Sighandler, InterruptRestoresReportsAndExitsWith255)
+{
+    child_result r = run_in_child([] {
+        reset_conf();
+        signal(SIGINT, sighandler);
+        raise(SIGINT);
+    });
+    ASSERT_TRUE(WIFEXITED(r.status));
+    EXPECT_EQ(WEXITSTATUS(r.status), 255);
+    EXPECT_EQ(r.output, "\nCaught signal: 2 (SIGINT)\n");
+}
+
+TEST(Sighandler, TerminationAndOtherSignalsAreNamedOrNumbered)
+{
+    child_result term = run_in_child([] {
+        reset_conf();
+        sighandler(SIGTERM);
+    });
+    EXPECT_EQ(term.output, "\nCaught signal: 15 (SIGTERM)\n");
+    child_result other = run_in_child([] {
+        reset_conf();
+        sighandler(SIGUSR1);
+    });
+    EXPECT_EQ(other.output, "\nCaught signal: 10\n");
+    EXPECT_EQ(WEXITSTATUS(other.status), 255);
+}
+
+TEST(CheckInput, KeyAndSocketInOnePassAreTracedKeyFirst)
+{
+    reset_conf();
+    conf.debug = 10;
+    dlog_init();
+    open_test_screen(24, 80);
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    conf.link.sock = pair[0];
+    ASSERT_EQ(write(pair[1], "VOL=5\n", 6), 6);
+    feed_keys("x");
+    check_input();
+    EXPECT_EQ(conf.frame, 1);
+    std::string log = file_text(dlog_path());
+    EXPECT_NE(log.find("check_input: rc==2, frame:1 [STDIN][S][..DONE]"), std::string::npos) << log;
+    EXPECT_NE(screen_row(21).find("rc==2, fd_setsize=1024"), std::string::npos) << screen_row(21);
+    close_test_screen();
+    close(pair[1]);
+}
+
+TEST(CheckInput, BelowLevelTenNothingIsTraced)
+{
+    reset_conf();
+    conf.debug = 9;
+    dlog_init();
+    open_test_screen(24, 80);
+    feed_keys("x");
+    check_input();
+    EXPECT_EQ(file_text(dlog_path()).find("check_input:"), std::string::npos);
+    close_test_screen();
+}
+
+// The real program in a pseudo-terminal, as a user starts it.
+struct client_run {
+    pid_t pid = -1;
+    int master = -1;
+};
+
+static client_run start_client(const std::vector<std::string> &args)
+{
+    const char *binary = getenv("VESK_CLIENT");
+    client_run run;
+    winsize size{24, 80, 0, 0};
+    run.pid = forkpty(&run.master, nullptr, nullptr, &size);
+    if (run.pid == 0) {
+        setenv("HOME", test_tmp_dir(), 1);
+        setenv("TERM", "xterm", 1);
+        std::vector<char *> argv{(char *)binary};
+        for (const std::string &a : args)
+            argv.push_back((char *)a.c_str());
+        argv.push_back(nullptr);
+        execv(binary, argv.data());
+        _exit(127);
+    }
+    return run;
+}
+
+// Reads the terminal output until the child ends or timeout_ms pass; returns the exit status.
+static int wait_client(client_run &run, int timeout_ms)
+{
+    char buf[4096];
+    for (int waited = 0; waited < timeout_ms; waited += 10) {
+        pollfd p{run.master, POLLIN, 0};
+        if (poll(&p, 1, 10) == 1 && read(run.master, buf, sizeof buf) <= 0)
+            break;
+        int status;
+        if (waitpid(run.pid, &status, WNOHANG) == run.pid)
+            return status;
+    }
+    int status;
+    kill(run.pid, SIGKILL);
+    waitpid(run.pid, &status, 0);
+    return -1;
+}
+
+TEST(Client, GreetsTheCoreAndQuitsOnQ)
+{
+    ASSERT_NE(getenv("VESK_CLIENT"), nullptr);
+    test_peer peer = start_peer();
+    client_run run = start_client({"-H", "127.0.0.1", "-P", std::to_string(peer.port)});
+    ASSERT_TRUE(accept_peer(peer, 5000));
+    EXPECT_EQ(read_chunk(peer, 1000), "EHLO 2");
+    ASSERT_EQ(write(run.master, "q", 1), 1);
+    int status = wait_client(run, 5000);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    stop_peer(peer);
+}
+
+TEST(Client, RunsOnWithoutACoreAndQuitsCleanly)
+{
+    client_run run = start_client({"-H", "127.0.0.1", "-P", std::to_string(closed_port())});
+    usleep(300000);
+    ASSERT_EQ(write(run.master, "q", 1), 1);
+    int status = wait_client(run, 5000);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
