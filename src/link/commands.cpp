@@ -1,28 +1,116 @@
 #include "link/commands.h"
-// stand-in until the senders are built
-void send_quit() {}
-void send_loadfav(int) {}
-void send_setfav(int) {}
-void send_prev() {}
-void send_next() {}
-void send_stop() {}
-void send_pause() {}
-void send_go_parent() {}
-void send_go_root() {}
-void send_rwnd() {}
-void send_ffwd() {}
-void send_seek(int) {}
-void send_load(int) {}
-void send_load2(const char *) {}
-void send_make_recursive_list(const char *) {}
-void send_toggle_shuffle(int) {}
-void send_toggle_repeat() {}
-void send_scrobbler() {}
-void send_scroblove() {}
-void send_toggle_vids() {}
-void send_toggle_eq() {}
-void send_toggle_effects(int) {}
-void send_vols(int) {}
-void send_vol_step(int) {}
-void cycle_fullpath() {}
-void load_current() {}
+
+#include <cstdio>
+#include <iterator>
+
+#include "conf.h"
+#include "link/conn.h"
+
+namespace {
+
+// Lines with a number go out of a 16-byte buffer formatted with a 15-byte limit: at most 14
+// characters, a longer result is cut.
+constexpr int number_line_size = 16;
+constexpr int load2_line_size = 256;
+constexpr int recursive_line_size = 48;
+
+void say_number(const char *keyword, int value)
+{
+    char line[number_line_size];
+    snprintf(line, number_line_size - 1, "%s %d", keyword, value);
+    line[number_line_size - 1] = '\0';
+    say(line);
+}
+
+// The text after the keyword, cut to what the line buffer's formatting limit leaves.
+template <int size>
+void say_text(const char *keyword, const char *text)
+{
+    char line[size];
+    snprintf(line, size - 1, "%s %s", keyword, text);
+    line[size - 1] = '\0';
+    say(line);
+}
+
+struct effect_line {
+    int bit;
+    const char *line;
+};
+
+// In the order the bits are tested, so several set bits go out lowest first.
+constexpr effect_line effect_lines[] = {
+    {effect_flanger, "TOGGLE FLANGER"},
+    {effect_earwax, "TOGGLE EARWAX"},
+    {effect_contrast, "TOGGLE CONTRAST"},
+    {effect_reverb, "TOGGLE REVERB"},
+    {effect_overdrive, "TOGGLE OVERDRIVE"},
+    {effect_karaoke, "TOGGLE KARAOKE"},
+};
+static_assert(std::size(effect_lines) == 6);
+
+} // namespace
+
+void send_quit() { say("QUIT"); }
+void send_loadfav(int slot) { say_number("LOADFAV", slot); }
+void send_setfav(int slot) { say_number("SETFAV", slot); }
+void send_prev() { say("PREV"); }
+void send_next() { say("NEXT"); }
+void send_stop() { say("STOP"); }
+void send_pause() { say("PAUSE"); }
+void send_go_parent() { say("GO_PARENT"); }
+void send_go_root() { say("GO_ROOT"); }
+void send_rwnd() { say("RWND"); }
+void send_ffwd() { say("FFWD"); }
+void send_seek(int seconds) { say_number("SEEK", seconds); }
+void send_load(int position) { say_number("LOAD", position); }
+void send_vols(int percent) { say_number("VOLS", percent); }
+
+void send_load2(const char *text)
+{
+    if (text == nullptr || text[0] == '\0')
+        return;
+    say_text<load2_line_size>("LOAD2", text);
+}
+
+void send_make_recursive_list(const char *text)
+{
+    if (text == nullptr) {
+        say("MAKE_RECURSIVE_LIST");
+        return;
+    }
+    say_text<recursive_line_size>("MAKE_RECURSIVE_LIST", text);
+}
+
+// The core has one shuffle toggle; both shuffle actions send it.
+void send_toggle_shuffle(int) { say("TOGGLE SHUFFLE"); }
+void send_toggle_repeat() { say("TOGGLE REPEAT"); }
+void send_scrobbler() { say("SCROBBLER"); }
+void send_scroblove() { say("SCROBLOVE"); }
+void send_toggle_vids() { say("TOGGLE VIDS"); }
+void send_toggle_eq() { say("TOGGLE EQ"); }
+
+void send_toggle_effects(int mask)
+{
+    for (const effect_line &effect : effect_lines) {
+        if (mask & effect.bit)
+            say(effect.line);
+    }
+}
+
+void send_vol_step(int step)
+{
+    if (step == -3)
+        say("VOL-");
+    else if (step == 3)
+        say("VOL+");
+}
+
+// The mode changes first so that the number on the wire is the one saved at quit.
+void cycle_fullpath()
+{
+    // Any mode of 2 or more wraps to 0; testing before adding keeps a huge value from overflowing.
+    conf.fullpath = conf.fullpath >= 2 ? 0 : conf.fullpath + 1;
+    say_number("EHLO", conf.fullpath);
+}
+
+void load_current() { send_load(conf.list.pos); }
