@@ -11,7 +11,7 @@ struct key_action {
 int action_by_key_name(const char *name);
 // Action number bound by a configuration key ("k_quit", "k_go_shortcuts", ...), or 0.
 int action_by_config_key(const char *config_key);
-// The constant row of an action, 0..63.
+// The constant row of an action, 0..63; any other number gives the null row.
 const key_action &action_row(int action);
 // Binds the first 7 characters of key to action.
 void bind_key(int action, const char *key);
