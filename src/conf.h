@@ -139,6 +139,7 @@ struct conf_record {
     unsigned attr[13];
     glyph_set glyphs;
     termios saved_termios[3];
+    int termios_saved[3];       // 1 where saved_termios holds the settings of that descriptor
     char message[256];
     click_region click_regions[click_region_count];
     list_view_state view;
