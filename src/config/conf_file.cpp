@@ -1,14 +1,365 @@
 #include "config/conf_file.h"
+
+#include <climits>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "app/util.h"
 #include "conf.h"
-// stand-in until the configuration file is built: built-in settings only
+#include "config/key_table.h"
+
+static constexpr const char *conf_path_format = "%s/.vesk/vesk-remote-ncurses.conf";
+static constexpr int line_capacity = 4222;
+static constexpr size_t config_key_limit = 30;
+static constexpr size_t host_limit = sizeof conf.remote_host - 1;
+static constexpr int link_hop_limit = 40;
+
+struct int_setting {
+    const char *key;
+    int conf_record::*field;
+};
+
+// Integer settings read from the file; timeremaining_mode is read but never written back.
+static constexpr int_setting int_settings[] = {
+    {"debug", &conf_record::debug},
+    {"lineart", &conf_record::lineart},
+    {"fullpath", &conf_record::fullpath},
+    {"timeremaining_mode", &conf_record::timeremaining_mode},
+    {"remote_port", &conf_record::remote_port},
+};
+static_assert(std::size(int_settings) == 5);
+
+// The bindings in the order the saved file lists them; the alias k_go_shortcuts is never written.
+static constexpr const char *saved_bindings[] = {
+    "k_quit", "k_corequit", "k_stop", "k_pause", "k_prev", "k_next", "k_rwnd", "k_ffwd",
+    "k_vol-", "k_vol+", "k_mend", "k_mdown", "k_mpgdn", "k_gorootmenu", "k_gocurrent",
+    "k_goparent", "k_make_recursive_list", "k_enter", "k_mhome", "k_mup", "k_mpgup", "k_open",
+    "k_copy_to_fav", "k_delete_file", "k_repeat", "k_shuffle", "k_shuffle2", "k_vids", "k_eias",
+    "k_pathtype", "k_help", "k_info", "k_lookfor", "k_toggle_eq", "k_toggle_flanger",
+    "k_toggle_earwax", "k_toggle_contrast", "k_toggle_reverb", "k_toggle_overdrive",
+    "k_toggle_karaoke", "k_scrob_fav", "k_scrob_tog", "k_gofav0", "k_gofav1", "k_gofav2",
+    "k_gofav3", "k_gofav4", "k_gofav5", "k_gofav6", "k_gofav7", "k_gofav8", "k_gofav9",
+    "k_setfav0", "k_setfav1", "k_setfav2", "k_setfav3", "k_setfav4", "k_setfav5", "k_setfav6",
+    "k_setfav7", "k_setfav8", "k_setfav9",
+};
+static_assert(std::size(saved_bindings) == 62);
+
+const char *home_directory()
+{
+    const char *home = getenv("HOME");
+    if (home != nullptr && home[0] != '\0')
+        return home;
+    const passwd *entry = getpwuid(getuid());
+    if (entry == nullptr || entry->pw_dir == nullptr || entry->pw_dir[0] == '\0')
+        return nullptr;
+    return entry->pw_dir;
+}
+
+bool make_conf_path(char *path, size_t size, const char *home)
+{
+    int length = snprintf(path, size, conf_path_format, home);
+    if (length < 0 || (size_t)length >= size) {
+        path[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+// Decimal text as atoi reads it (junk gives 0), held within the range of int.
+static int conf_atoi(const char *text)
+{
+    long value = strtol(text, nullptr, 10);
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return (int)value;
+}
+
+// Builds conf_path; without a usable one the defaults apply and nothing is ever saved.
+static void set_conf_path()
+{
+    const char *home = home_directory();
+    conf.conf_path_ok = 0;
+    conf.conf_path[0] = '\0';
+    if (home == nullptr) {
+        printf("load_conf_rnc: no home directory, using defaults and not saving\n");
+        return;
+    }
+    if (!make_conf_path(conf.conf_path, sizeof conf.conf_path, home)) {
+        printf("load_conf_rnc: home directory too long for the configuration path (%zu bytes), "
+               "using defaults and not saving\n",
+               strlen(home));
+        return;
+    }
+    conf.conf_path_ok = 1;
+}
+
+static void set_start_values()
+{
+    zt_strncpy(conf.remote_host, "127.0.0.1", host_limit);
+    conf.remote_port = 44322;
+    conf.lineart = 0;
+    conf.fullpath = 2;
+    conf.player.state = 0;
+    conf.player.freq = 0;
+    conf.player.bitrate = 0;
+    conf.player.chan = 0;
+    conf.list.cur = 0;
+    conf.list.pos = 0;
+    conf.list.top = 0;
+    conf.list.dmt = 0;
+    conf.list.fmt = 0;
+    conf.link.sock = -1;
+    conf.lines = 1;
+    conf.cols = 1;
+    conf.lw = 1;
+    conf.lh = 1;
+}
+
+static void store_setting(const char *key, const char *value)
+{
+    for (const int_setting &setting : int_settings) {
+        if (strcmp(key, setting.key) == 0) {
+            conf.*setting.field = conf_atoi(value);
+            return;
+        }
+    }
+    if (strcmp(key, "remote_host") == 0) {
+        zt_strncpy(conf.remote_host, value, host_limit);
+        return;
+    }
+    int action = action_by_config_key(key);
+    if (action != 0)
+        bind_key(action, value);
+}
+
+bool split_conf_line(char *line, const char **key, const char **value)
+{
+    if (line[0] == '#')
+        return false;
+    size_t length = strlen(line);
+    if (length > 0 && line[length - 1] == '\n')
+        line[length - 1] = '\0';
+    else if (length < (size_t)line_capacity)
+        return false;
+    char *equals = strchr(line, '=');
+    if (equals == nullptr || (size_t)(equals - line) > config_key_limit)
+        return false;
+    *equals = '\0';
+    *key = line;
+    *value = equals + 1;
+    return true;
+}
+
+static void read_conf_file(FILE *file)
+{
+    char line[line_capacity + 1];
+    const char *key;
+    const char *value;
+    while (fgets(line, sizeof line, file) != nullptr)
+        if (split_conf_line(line, &key, &value))
+            store_setting(key, value);
+}
+
+static void load_bindings()
+{
+    FILE *file = conf.conf_path_ok ? fopen(conf.conf_path, "r") : nullptr;
+    if (file == nullptr) {
+        if (conf.conf_path_ok)
+            printf("load_conf_rnc: (%s) can't open for reading, using defaults\n", conf.conf_path);
+        bind_default_keys();
+        return;
+    }
+    read_conf_file(file);
+    fclose(file);
+}
+
+static void apply_value_option(char option, const char *value)
+{
+    switch (option) {
+    case 'D':
+        conf.debug = conf_atoi(value);
+        break;
+    case 'H':
+        zt_strncpy(conf.remote_host, value, host_limit);
+        break;
+    case 'P':
+        conf.remote_port = conf_atoi(value);
+        break;
+    case 'l':
+        conf.lineart = conf_atoi(value);
+        break;
+    case 't':
+        conf.timeremaining_mode = conf_atoi(value);
+        break;
+    }
+}
+
+static bool takes_value(char option)
+{
+    return option != '\0' && strchr("DHPlt", option) != nullptr;
+}
+
+// Only the second character of an option counts; a value option takes the next argument as is.
+static void apply_command_line(int argc, char **argv)
+{
+    for (int i = 1; i < argc; i++) {
+        const char *arg = argv[i];
+        if (arg[0] != '-')
+            continue;
+        char option = arg[1];
+        if (takes_value(option)) {
+            if (i + 1 < argc)
+                apply_value_option(option, argv[++i]);
+        } else if (option == 'h') {
+            conf.quit = 2;
+        } else {
+            printf("* Unrecognized option: %s\n", arg);
+            conf.quit = 2;
+        }
+    }
+}
+
 int load_conf_rcn()
 {
-    zt_strncpy(conf.remote_host, "127.0.0.1", 255);
-    conf.remote_port = 44322;
-    conf.fullpath = 2;
-    conf.link.sock = -1;
+    set_conf_path();
+    conf.quit = 0;
+    clear_bindings();
+    set_start_values();
+    fill_display_names();
+    load_bindings();
+    apply_command_line(conf.argc, conf.argv);
+    if (conf.quit == 2) {
+        print_usage(conf.argc > 0 ? conf.argv[0] : "vesk-remote-ncurses", conf.conf_path);
+        exit(0);
+    }
     return 0;
 }
-void save_conf() {}
-void print_usage(const char *, const char *) {}
+
+void print_usage(const char *program, const char *conf_path)
+{
+    const auto &k = conf.keys;
+    printf("\n%s v%s\n\n", "vesk-remote-ncurses", program_version);
+    printf("console keybindings:\n"
+           " quit: '%s', stop: '%s', pause: '%s', prev: '%s', next: '%s',\n"
+           " rwnd: '%s', ffwd: '%s', vol-: '%s', vol+: '%s',\n"
+           " left (go parent): '%s', right(play/enter): '%s', up: '%s', down: '%s',\n"
+           " pg-up: '%s', pg-down: '%s', home: '%s', end: '%s',\n"
+           " copy_to_fav: '%s', delete_file: '%s', make_recursive_list: '%s',\n"
+           " go to fav dir/list: [0..9], set dir as fav: shift-[0..9],\n"
+           " repeat: '%s', shuffle: '%s', shuffle2: '%s', vids: 'e'\n\n\n",
+           k[1], k[2], k[4], k[5], k[6], k[7], k[8], k[9], k[10], k[14], k[16], k[18], k[12],
+           k[19], k[13], k[17], k[11], k[21], k[22], k[15], k[23], k[25], k[26]);
+    printf("config: %s\n\nusage: %s [options] [path]\n"
+           "\t-l <0/1>\tuse lineart compatible/full\n"
+           "\t-H <str>\tremote connect host\n"
+           "\t-P <1..65536>\tremote connect port\n"
+           "\t-h\t\tthis help (duh)\n",
+           conf_path, program);
+}
+
+static bool put(FILE *file, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+static bool put(FILE *file, const char *format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int written = vfprintf(file, format, args);
+    va_end(args);
+    return written >= 0;
+}
+
+static bool write_conf(FILE *file)
+{
+    bool ok = put(file, "# saved by vesk-remote-ncurses-%s, unknown fields/comments will be lost\n\n",
+                  program_version);
+    ok = ok && put(file, "debug=%d\n", conf.debug);
+    ok = ok && put(file, "lineart=%d\n", conf.lineart);
+    ok = ok && put(file, "fullpath=%d\n", conf.fullpath);
+    ok = ok && put(file, "remote_host=%s\n", conf.remote_host);
+    ok = ok && put(file, "remote_port=%d\n", conf.remote_port);
+    ok = ok && put(file, "\n# special key names: SPACE, UP, DOWN, LEFT, RIGHT, PGUP, PGDOWN, "
+                         "HOME, END,\n#  INSERT, DELETE, PAUSE, F1, F2, F3, F4, F5, F6, F7, F8, "
+                         "F9, F10, F11, F12\n");
+    for (const char *key : saved_bindings)
+        ok = ok && put(file, "%s=%s\n", key, conf.keys[action_by_config_key(key)]);
+    return ok;
+}
+
+// Follows symbolic links so that saving replaces the file a link points to, not the link.
+static bool resolve_links(const char *path, char *target, size_t size)
+{
+    if (snprintf(target, size, "%s", path) >= (int)size)
+        return false;
+    for (int hop = 0; hop < link_hop_limit; hop++) {
+        struct stat info;
+        if (lstat(target, &info) != 0 || !S_ISLNK(info.st_mode))
+            return true;
+        char link[PATH_MAX];
+        ssize_t length = readlink(target, link, sizeof link);
+        if (length < 0 || (size_t)length >= sizeof link)
+            return false;
+        link[length] = '\0';
+        const char *slash = strrchr(target, '/');
+        size_t dir_length = (link[0] == '/' || slash == nullptr) ? 0 : slash - target + 1;
+        if (dir_length + length >= size)
+            return false;
+        memcpy(target + dir_length, link, length + 1);
+    }
+    return false;
+}
+
+// The new file gets the permissions of the one it replaces, or those a plain create would give.
+static void copy_mode(int fd, const char *target)
+{
+    struct stat info;
+    if (stat(target, &info) == 0) {
+        fchmod(fd, info.st_mode & 07777);
+        return;
+    }
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(fd, 0666 & ~mask);
+}
+
+// Writes the whole file beside the target and renames it over the target only when complete.
+static bool replace_conf_file(const char *path)
+{
+    char target[PATH_MAX];
+    char temp[PATH_MAX];
+    if (!resolve_links(path, target, sizeof target))
+        return false;
+    if (snprintf(temp, sizeof temp, "%s.XXXXXX", target) >= (int)sizeof temp)
+        return false;
+    int fd = mkstemp(temp);
+    if (fd < 0)
+        return false;
+    copy_mode(fd, target);
+    FILE *file = fdopen(fd, "w");
+    if (file == nullptr) {
+        close(fd);
+        unlink(temp);
+        return false;
+    }
+    bool ok = write_conf(file) && fflush(file) == 0 && fsync(fd) == 0;
+    ok = fclose(file) == 0 && ok;
+    ok = ok && rename(temp, target) == 0;
+    if (!ok)
+        unlink(temp);
+    return ok;
+}
+
+void save_conf()
+{
+    if (!conf.conf_path_ok)
+        return;
+    if (!replace_conf_file(conf.conf_path))
+        printf("save_conf: can't open for writing (%s)\n", conf.conf_path);
+}

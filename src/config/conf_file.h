@@ -1,8 +1,19 @@
 #pragma once
 
+#include <cstddef>
+
 // Defaults, configuration file, command line; may print the usage text and exit with 0.
 int load_conf_rcn();
 // Rewrites the configuration file from the current settings and bindings.
 void save_conf();
 // Prints the usage text with the bound keys.
 void print_usage(const char *program, const char *conf_path);
+
+// HOME, or the password database's home directory when HOME is unset or empty; nullptr if none.
+const char *home_directory();
+// Formats the configuration path under home; false (and an empty path) when it does not fit.
+bool make_conf_path(char *path, size_t size, const char *home);
+// Cuts one line as read from the file (at most 4222 characters) into key and value, in place;
+// false for comments, lines without "=" or newline, and keys over 30 characters. A line cut at
+// the capacity counts as terminated.
+bool split_conf_line(char *line, const char **key, const char **value);

@@ -71,13 +71,8 @@ TEST_F(KeyTable, ConfigurationKeysMapBothWays)
     EXPECT_EQ(action_by_config_key("k_quit "), 0);
     EXPECT_EQ(action_by_config_key(""), 0);
     EXPECT_EQ(action_by_config_key("debug"), 0);
-}
-
-TEST_F(KeyTable, RowsOutsideTheTableAreTheNullRow)
-{
     EXPECT_STREQ(action_row(-1).display_name, "NULL");
     EXPECT_STREQ(action_row(64).display_name, "NULL");
-    EXPECT_STREQ(action_row(63).display_name, "Core quit");
 }
 
 TEST_F(KeyTable, BindingKeepsAtMostSevenCharacters)
@@ -89,21 +84,10 @@ TEST_F(KeyTable, BindingKeepsAtMostSevenCharacters)
     EXPECT_EQ(action_by_key_name("ABCDEFGH"), 0);
     EXPECT_EQ(action_by_key_name("ABCDEFG"), 4);
 
-    bind_key(1, "BACKSPACE");
-    EXPECT_STREQ(conf.keys[1], "BACKSPA");
-    EXPECT_EQ(action_by_key_name("BACKSPACE"), 0) << "the Backspace key can never be bound";
-
     bind_key(0, "x");
     bind_key(64, "x");
     EXPECT_STREQ(conf.keys[0], "") << "the null action takes no key";
     EXPECT_EQ(action_by_key_name("x"), 0);
-}
-
-TEST_F(KeyTable, KeyBoundTwiceReachesTheLowerAction)
-{
-    bind_key(30, "h");
-    bind_key(1, "h");
-    EXPECT_EQ(action_by_key_name("h"), 1);
 }
 
 TEST_F(KeyTable, ClearingUnbindsEverything)

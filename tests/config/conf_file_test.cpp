@@ -1,0 +1,615 @@
+#include <climits>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <functional>
+#include <pwd.h>
+#include <set>
+#include <sstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+#include <gtest/gtest.h>
+
+#include "config/conf_file.h"
+#include "config/key_table.h"
+#include "test_support.h"
+
+namespace {
+
+// The written file with the default bindings, line for line in the order the file lists them.
+const std::string default_binding_lines = R"conf(k_quit=q
+k_corequit=Q
+k_stop=\
+k_pause=p
+k_prev=[
+k_next=]
+k_rwnd=,
+k_ffwd=.
+k_vol-=-
+k_vol+==
+k_mend=END
+k_mdown=DOWN
+k_mpgdn=PGDOWN
+k_gorootmenu=/
+k_gocurrent=?
+k_goparent=LEFT
+k_make_recursive_list=;
+k_enter=RIGHT
+k_mhome=HOME
+k_mup=UP
+k_mpgup=PGUP
+k_open=o
+k_copy_to_fav=INSERT
+k_delete_file=DELETE
+k_repeat=r
+k_shuffle=s
+k_shuffle2=S
+k_vids=v
+k_eias=e
+k_pathtype=f
+k_help=h
+k_info=i
+k_lookfor=l
+k_toggle_eq=E
+k_toggle_flanger=F
+k_toggle_earwax=W
+k_toggle_contrast=C
+k_toggle_reverb=V
+k_toggle_overdrive=O
+k_toggle_karaoke=K
+k_scrob_fav=u
+k_scrob_tog=U
+k_gofav0=0
+k_gofav1=1
+k_gofav2=2
+k_gofav3=3
+k_gofav4=4
+k_gofav5=5
+k_gofav6=6
+k_gofav7=7
+k_gofav8=8
+k_gofav9=9
+k_setfav0=)
+k_setfav1=!
+k_setfav2=@
+k_setfav3=#
+k_setfav4=$
+k_setfav5=%
+k_setfav6=^
+k_setfav7=&
+k_setfav8=*
+k_setfav9=(
+)conf";
+
+std::string expected_file(int debug, int lineart, int fullpath, const std::string &host, int port,
+                          const std::string &bindings)
+{
+    std::ostringstream text;
+    text << "# saved by vesk-remote-ncurses-0.1, unknown fields/comments will be lost\n\n"
+         << "debug=" << debug << "\n"
+         << "lineart=" << lineart << "\n"
+         << "fullpath=" << fullpath << "\n"
+         << "remote_host=" << host << "\n"
+         << "remote_port=" << port << "\n"
+         << "\n# special key names: SPACE, UP, DOWN, LEFT, RIGHT, PGUP, PGDOWN, HOME, END,\n"
+         << "#  INSERT, DELETE, PAUSE, F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12\n"
+         << bindings;
+    return text.str();
+}
+
+// The bound keys the usage text shows, in its order: quit, stop, pause, prev, next, rwnd, ffwd,
+// vol-, vol+, left, right, up, down, pg-up, pg-down, home, end, copy_to_fav, delete_file,
+// make_recursive_list, repeat, shuffle, shuffle2.
+using usage_keys = std::vector<std::string>;
+const usage_keys default_usage_keys = {"q",    "\\",     "p",    "[",      "]",      ",",
+                                       ".",    "-",      "=",    "LEFT",   "RIGHT",  "UP",
+                                       "DOWN", "PGUP",   "PGDOWN", "HOME", "END",    "INSERT",
+                                       "DELETE", ";",    "r",    "s",      "S"};
+
+std::string expected_usage(const std::string &program, const std::string &path,
+                           const usage_keys &k)
+{
+    return "\nvesk-remote-ncurses v0.1\n\n"
+           "console keybindings:\n"
+           " quit: '" + k[0] + "', stop: '" + k[1] + "', pause: '" + k[2] + "', prev: '" + k[3] +
+           "', next: '" + k[4] + "',\n"
+           " rwnd: '" + k[5] + "', ffwd: '" + k[6] + "', vol-: '" + k[7] + "', vol+: '" + k[8] +
+           "',\n"
+           " left (go parent): '" + k[9] + "', right(play/enter): '" + k[10] + "', up: '" + k[11] +
+           "', down: '" + k[12] + "',\n"
+           " pg-up: '" + k[13] + "', pg-down: '" + k[14] + "', home: '" + k[15] + "', end: '" +
+           k[16] + "',\n"
+           " copy_to_fav: '" + k[17] + "', delete_file: '" + k[18] + "', make_recursive_list: '" +
+           k[19] + "',\n"
+           " go to fav dir/list: [0..9], set dir as fav: shift-[0..9],\n"
+           " repeat: '" + k[20] + "', shuffle: '" + k[21] + "', shuffle2: '" + k[22] +
+           "', vids: 'e'\n\n\n"
+           "config: " + path + "\n\nusage: " + program + " [options] [path]\n"
+           "\t-l <0/1>\tuse lineart compatible/full\n"
+           "\t-H <str>\tremote connect host\n"
+           "\t-P <1..65536>\tremote connect port\n"
+           "\t-h\t\tthis help (duh)\n";
+}
+
+std::string read_file(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void write_file(const std::string &path, const std::string &text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+std::set<std::string> dir_names(const std::string &dir)
+{
+    std::set<std::string> names;
+    if (DIR *d = opendir(dir.c_str())) {
+        while (dirent *e = readdir(d))
+            if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
+                names.insert(e->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+// Everything fn printed to standard output.
+std::string capture_stdout(const std::function<void()> &fn)
+{
+    std::string file = std::string(test_tmp_dir()) + "/stdout.txt";
+    fflush(stdout);
+    int saved = dup(1);
+    int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(fd, 1);
+    close(fd);
+    fn();
+    fflush(stdout);
+    dup2(saved, 1);
+    close(saved);
+    return read_file(file);
+}
+
+struct child_result {
+    int status = -1;  // exit status, or -1 when the child did not exit normally
+    std::string output;
+};
+
+// A forked child that exits ends at once with the same status, before the clean-up it inherited
+// from this process (which would remove the shared temporary directory) can run.
+void end_child_now(int status, void *)
+{
+    fflush(stdout);
+    _exit(status);
+}
+
+// Runs fn in a child process and collects its standard output and exit status.
+child_result run_in_child(const std::function<void()> &fn)
+{
+    int out[2];
+    if (pipe(out) != 0)
+        return {};
+    fflush(stdout);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        close(out[1]);
+        on_exit(end_child_now, nullptr);
+        fn();
+        end_child_now(99, nullptr);
+    }
+    close(out[1]);
+    child_result result;
+    char buf[4096];
+    ssize_t n;
+    while ((n = read(out[0], buf, sizeof buf)) > 0)
+        result.output.append(buf, n);
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status))
+        result.status = WEXITSTATUS(status);
+    return result;
+}
+
+class ConfFile : public ::testing::Test {
+protected:
+    std::string home;
+    std::string conf_dir;
+    std::string path;
+    std::vector<std::string> args;
+    std::vector<char *> argv;
+
+    void SetUp() override
+    {
+        reset_conf();
+        const char *test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        home = std::string(test_tmp_dir()) + "/" + test;
+        conf_dir = home + "/.vesk";
+        path = conf_dir + "/vesk-remote-ncurses.conf";
+        mkdir(home.c_str(), 0700);
+        mkdir(conf_dir.c_str(), 0700);
+        setenv("HOME", home.c_str(), 1);
+        set_args({});
+    }
+
+    void set_args(const std::vector<std::string> &options)
+    {
+        args = {"vesk-remote-ncurses"};
+        args.insert(args.end(), options.begin(), options.end());
+        argv.clear();
+        for (std::string &arg : args)
+            argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        conf.argc = (int)args.size();
+        conf.argv = argv.data();
+    }
+
+    // Loads with the given options and returns what loading printed.
+    std::string load(const std::vector<std::string> &options = {})
+    {
+        set_args(options);
+        return capture_stdout([] { EXPECT_EQ(load_conf_rcn(), 0); });
+    }
+};
+
+TEST_F(ConfFile, NoFileGivesEveryDefaultAndNamesThePath)
+{
+    conf.list.top = 5;
+    conf.list.dmt = 3;
+    conf.player.freq = 44100;
+    conf.player.state = 2;
+    std::string out = load();
+    EXPECT_EQ(out, "load_conf_rnc: (" + path + ") can't open for reading, using defaults\n");
+    EXPECT_STREQ(conf.conf_path, path.c_str());
+    EXPECT_EQ(conf.conf_path_ok, 1);
+    EXPECT_STREQ(conf.remote_host, "127.0.0.1");
+    EXPECT_EQ(conf.remote_port, 44322);
+    EXPECT_EQ(conf.lineart, 0);
+    EXPECT_EQ(conf.fullpath, 2);
+    EXPECT_EQ(conf.timeremaining_mode, 0);
+    EXPECT_EQ(conf.quit, 0);
+    EXPECT_EQ(action_by_key_name("q"), 1);
+    EXPECT_EQ(action_by_key_name("Q"), 63);
+    EXPECT_STREQ(conf.keys[2], "\\");
+    EXPECT_STREQ(conf.keys[3], "");
+    EXPECT_STREQ(conf.key_names[28], "Go rootmenu");
+    // start values of the other subsystems
+    EXPECT_EQ(conf.list.top, 0);
+    EXPECT_EQ(conf.list.dmt, 0);
+    EXPECT_EQ(conf.player.freq, 0);
+    EXPECT_EQ(conf.player.state, 0);
+    EXPECT_EQ(conf.link.sock, -1);
+    EXPECT_EQ(conf.lines, 1);
+    EXPECT_EQ(conf.cols, 1);
+    EXPECT_EQ(conf.lw, 1);
+    EXPECT_EQ(conf.lh, 1);
+}
+
+TEST_F(ConfFile, EmptyFileLeavesEveryActionUnbound)
+{
+    write_file(path, "");
+    EXPECT_EQ(load(), "");
+    for (int action = 0; action < action_count; action++)
+        EXPECT_STREQ(conf.keys[action], "") << action;
+    EXPECT_STREQ(conf.remote_host, "127.0.0.1");
+    EXPECT_EQ(conf.remote_port, 44322);
+    EXPECT_EQ(conf.fullpath, 2);
+    EXPECT_STREQ(conf.key_names[1], "Quit");
+}
+
+TEST_F(ConfFile, FileBindingOnlyQuit)
+{
+    write_file(path, "k_quit=x\n");
+    load();
+    EXPECT_EQ(action_by_key_name("x"), 1);
+    EXPECT_EQ(action_by_key_name("q"), 0);
+    EXPECT_EQ(action_by_key_name("\\"), 0) << "Stop is unbound";
+    for (int action = 2; action < action_count; action++)
+        EXPECT_STREQ(conf.keys[action], "") << action;
+}
+
+TEST_F(ConfFile, ReaderTakesLinesAsTheyAre)
+{
+    write_file(path, "# k_stop=z\n"
+                     "k_pause = p\n"
+                     "k_prev=a\r\n"
+                     "k_next=ABCDEFGH\n"
+                     "k_rwnd=ABCDEFG\n"
+                     "k_vol+==\n"
+                     "k_gorootmenu=g\n"
+                     "k_go_shortcuts=G\n"
+                     "remote_host=a=b\n"
+                     "k_stop\n"
+                     "K_QUIT=x\n"
+                     "k_quit=BACKSPACE\n"
+                     "k_help=h\n"
+                     "k_info=h\n"
+                     "lineart=7\n"
+                     "lineart=3\n"
+                     "fullpath=junk\n"
+                     "debug=  -12xyz\n"
+                     "remote_port=99999999999\n"
+                     "unknown=1\n"
+                     "k_ffwd=n");
+    EXPECT_EQ(load(), "") << "malformed lines are skipped silently";
+    EXPECT_STREQ(conf.keys[2], "") << "comment and line without =";
+    EXPECT_STREQ(conf.keys[4], "") << "blanks make the key unrecognised";
+    EXPECT_STREQ(conf.keys[5], "a\r") << "the carriage return stays in the value";
+    EXPECT_EQ(action_by_key_name("a"), 0);
+    EXPECT_STREQ(conf.keys[6], "ABCDEFG");
+    EXPECT_STREQ(conf.keys[7], "ABCDEFG");
+    EXPECT_STREQ(conf.keys[10], "=");
+    EXPECT_EQ(action_by_key_name("="), 10);
+    EXPECT_STREQ(conf.keys[28], "G") << "the alias line came last";
+    EXPECT_STREQ(conf.remote_host, "a=b");
+    EXPECT_STREQ(conf.keys[1], "BACKSPA");
+    EXPECT_EQ(action_by_key_name("BACKSPACE"), 0) << "Backspace can never be bound";
+    EXPECT_EQ(action_by_key_name("h"), 30) << "the lower of two actions with one key";
+    EXPECT_EQ(conf.lineart, 3) << "the last occurrence wins";
+    EXPECT_EQ(conf.fullpath, 0);
+    EXPECT_EQ(conf.debug, -12);
+    EXPECT_EQ(conf.remote_port, INT_MAX);
+    EXPECT_STREQ(conf.keys[8], "") << "a last line without newline is ignored";
+}
+
+TEST_F(ConfFile, KeyLengthAndLineEnds)
+{
+    const char *key;
+    const char *value;
+    std::string line = std::string(30, 'k') + "=v\n";
+    ASSERT_TRUE(split_conf_line(line.data(), &key, &value));
+    EXPECT_EQ(std::string(key), std::string(30, 'k'));
+    EXPECT_STREQ(value, "v");
+    line = std::string(31, 'k') + "=v\n";
+    EXPECT_FALSE(split_conf_line(line.data(), &key, &value));
+
+    line = "k_quit=q";
+    EXPECT_FALSE(split_conf_line(line.data(), &key, &value)) << "no newline";
+    line = "k_quit=" + std::string(4222 - 7, 'a');
+    ASSERT_TRUE(split_conf_line(line.data(), &key, &value)) << "a cut line counts as terminated";
+    EXPECT_EQ(strlen(value), 4222u - 7);
+}
+
+TEST_F(ConfFile, LongLineIsCutAndItsRestReadAsTheNextLine)
+{
+    write_file(path, std::string(4222, 'x') + "k_quit=y\n" +
+                         "k_stop=" + std::string(5000, 'b') + "\n");
+    load();
+    EXPECT_STREQ(conf.keys[1], "y");
+    EXPECT_STREQ(conf.keys[2], "bbbbbbb");
+}
+
+TEST_F(ConfFile, SavedFileHasTheExactLayoutAndReadsBack)
+{
+    load({"-D", "3", "-l", "1", "-H", "core.example", "-P", "5000", "-t", "1"});
+    conf.fullpath = 1;
+    EXPECT_EQ(capture_stdout(save_conf), "");
+    EXPECT_EQ(read_file(path), expected_file(3, 1, 1, "core.example", 5000, default_binding_lines));
+
+    char saved_keys[action_count][key_name_capacity];
+    memcpy(saved_keys, conf.keys, sizeof saved_keys);
+    reset_conf();
+    EXPECT_EQ(load(), "");
+    EXPECT_EQ(conf.debug, 3);
+    EXPECT_EQ(conf.lineart, 1);
+    EXPECT_EQ(conf.fullpath, 1);
+    EXPECT_STREQ(conf.remote_host, "core.example");
+    EXPECT_EQ(conf.remote_port, 5000);
+    EXPECT_EQ(conf.timeremaining_mode, 0) << "-t is not written back";
+    EXPECT_EQ(memcmp(saved_keys, conf.keys, sizeof saved_keys), 0);
+}
+
+TEST_F(ConfFile, UnboundActionsAreWrittenEmpty)
+{
+    write_file(path, "k_quit=x\nremote_host=\n");
+    load();
+    save_conf();
+    std::string bindings;
+    std::istringstream lines(default_binding_lines);
+    for (std::string line; std::getline(lines, line);)
+        bindings += line.substr(0, line.find('=') + 1) + (bindings.empty() ? "x" : "") + "\n";
+    EXPECT_EQ(read_file(path), expected_file(0, 0, 2, "", 44322, bindings));
+}
+
+TEST_F(ConfFile, TimeRemainingModeAndAliasAreReadButNotWritten)
+{
+    write_file(path, "timeremaining_mode=1\nk_gorootmenu=g\nk_go_shortcuts=G\n");
+    load();
+    EXPECT_EQ(conf.timeremaining_mode, 1);
+    save_conf();
+    std::string text = read_file(path);
+    EXPECT_EQ(text.find("timeremaining_mode"), std::string::npos);
+    EXPECT_EQ(text.find("k_go_shortcuts"), std::string::npos);
+    EXPECT_NE(text.find("\nk_gorootmenu=G\n"), std::string::npos);
+}
+
+TEST_F(ConfFile, HelpPrintsTheUsageAndExitsWithZero)
+{
+    set_args({"-h"});
+    child_result help = run_in_child([] { load_conf_rcn(); });
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.output, "load_conf_rnc: (" + path + ") can't open for reading, using defaults\n" +
+                               expected_usage("vesk-remote-ncurses", path, default_usage_keys));
+
+    // Only the second character counts; the keys shown are the configured ones.
+    write_file(path, "k_quit=x\nk_mpgdn=F5\n");
+    set_args({"-help", "-D", "2"});
+    child_result help_word = run_in_child([] { load_conf_rcn(); });
+    EXPECT_EQ(help_word.status, 0);
+    usage_keys keys(23, "");
+    keys[0] = "x";
+    keys[14] = "F5";
+    EXPECT_EQ(help_word.output, expected_usage("vesk-remote-ncurses", path, keys));
+}
+
+TEST_F(ConfFile, UnrecognisedOptionPrintsItsMessageThenTheUsage)
+{
+    write_file(path, "");
+    set_args({"-x", "-H", "host", "-", "--P"});
+    child_result result = run_in_child([] { load_conf_rcn(); });
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.output, "* Unrecognized option: -x\n"
+                             "* Unrecognized option: -\n"
+                             "* Unrecognized option: --P\n" +
+                                 expected_usage("vesk-remote-ncurses", path, usage_keys(23, "")));
+}
+
+TEST_F(ConfFile, OptionsOverrideTheFileAndTakeTheNextArgument)
+{
+    write_file(path, "remote_port=1000\nremote_host=file.host\nlineart=0\n");
+    load({"-H", "-P"});
+    EXPECT_STREQ(conf.remote_host, "-P");
+    EXPECT_EQ(conf.remote_port, 1000);
+
+    load({"-P"});
+    EXPECT_EQ(conf.remote_port, 1000) << "-P last does nothing";
+
+    load({"-H", "other", "some/path", "-Pxyz", "2000", "-l", "1", "-t", "1", "-D", "4"});
+    EXPECT_STREQ(conf.remote_host, "other");
+    EXPECT_EQ(conf.remote_port, 2000);
+    EXPECT_EQ(conf.lineart, 1);
+    EXPECT_EQ(conf.timeremaining_mode, 1);
+    EXPECT_EQ(conf.debug, 4);
+    EXPECT_EQ(conf.quit, 0);
+
+    load({"-P", "abc"});
+    EXPECT_EQ(conf.remote_port, 0);
+    load({"-P", "1", "-P", "2"});
+    EXPECT_EQ(conf.remote_port, 2);
+
+    load({"-H", "new.host"});
+    save_conf();
+    EXPECT_NE(read_file(path).find("\nremote_host=new.host\n"), std::string::npos);
+}
+
+TEST_F(ConfFile, MissingDirectoryMeansNoSave)
+{
+    rmdir(conf_dir.c_str());
+    load();
+    EXPECT_EQ(capture_stdout(save_conf), "save_conf: can't open for writing (" + path + ")\n");
+    EXPECT_TRUE(dir_names(home).empty()) << "the directory is not created";
+}
+
+TEST_F(ConfFile, FailedWriteKeepsTheOldFile)
+{
+    const std::string old_text = "# mine\nk_quit=x\nremote_host=precious\n";
+    write_file(path, old_text);
+    load();
+    child_result result = run_in_child([] {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit small = {100, 100};
+        setrlimit(RLIMIT_FSIZE, &small);
+        save_conf();
+        end_child_now(0, nullptr);
+    });
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.output, "save_conf: can't open for writing (" + path + ")\n");
+    EXPECT_EQ(read_file(path), old_text);
+    EXPECT_EQ(dir_names(conf_dir), std::set<std::string>{"vesk-remote-ncurses.conf"})
+        << "no temporary file is left behind";
+}
+
+TEST_F(ConfFile, SymlinkedConfigurationReplacesTheTarget)
+{
+    std::string dotfiles = home + "/dotfiles";
+    std::string target = dotfiles + "/vesk.conf";
+    mkdir(dotfiles.c_str(), 0700);
+    write_file(target, "k_quit=x\n");
+    ASSERT_EQ(symlink("../dotfiles/vesk.conf", path.c_str()), 0);
+    load();
+    EXPECT_STREQ(conf.keys[1], "x");
+    bind_default_keys();
+    save_conf();
+
+    struct stat info;
+    ASSERT_EQ(lstat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << "the link stays a link";
+    char link[256] = "";
+    ASSERT_GT(readlink(path.c_str(), link, sizeof link - 1), 0);
+    EXPECT_STREQ(link, "../dotfiles/vesk.conf");
+    EXPECT_EQ(read_file(target), expected_file(0, 0, 2, "127.0.0.1", 44322, default_binding_lines));
+    EXPECT_EQ(dir_names(dotfiles), std::set<std::string>{"vesk.conf"});
+
+    // A link whose target does not exist yet: the target is created.
+    unlink(target.c_str());
+    save_conf();
+    ASSERT_EQ(lstat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(read_file(target), expected_file(0, 0, 2, "127.0.0.1", 44322, default_binding_lines));
+}
+
+TEST_F(ConfFile, SavingKeepsThePermissions)
+{
+    write_file(path, "k_quit=q\n");
+    chmod(path.c_str(), 0640);
+    load();
+    save_conf();
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+
+    unlink(path.c_str());
+    mode_t old_mask = umask(022);
+    save_conf();
+    umask(old_mask);
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u) << "a new file is created as a plain create would";
+}
+
+TEST_F(ConfFile, HomeTooLongUsesDefaultsAndNeverSaves)
+{
+    std::string long_home = home + "/" + std::string(300, 'h');
+    setenv("HOME", long_home.c_str(), 1);
+    std::string out = load();
+    EXPECT_EQ(out, "load_conf_rnc: home directory too long for the configuration path (" +
+                       std::to_string(long_home.size()) + " bytes), using defaults and not saving\n");
+    EXPECT_EQ(conf.conf_path_ok, 0);
+    EXPECT_STREQ(conf.conf_path, "");
+    EXPECT_EQ(action_by_key_name("q"), 1) << "every default key is bound";
+    EXPECT_EQ(capture_stdout(save_conf), "");
+    EXPECT_EQ(dir_names(home), std::set<std::string>{".vesk"});
+    EXPECT_TRUE(dir_names(conf_dir).empty());
+}
+
+TEST_F(ConfFile, PathFitsOrIsRefused)
+{
+    const size_t suffix = strlen("/.vesk/vesk-remote-ncurses.conf");
+    char path_buf[256];
+    std::string fits(255 - suffix, 'h');
+    ASSERT_TRUE(make_conf_path(path_buf, sizeof path_buf, fits.c_str()));
+    EXPECT_EQ(strlen(path_buf), 255u);
+    std::string too_long(256 - suffix, 'h');
+    EXPECT_FALSE(make_conf_path(path_buf, sizeof path_buf, too_long.c_str()));
+    EXPECT_STREQ(path_buf, "") << "never a cut path";
+}
+
+TEST_F(ConfFile, HomeFromThePasswordDatabaseWhenUnset)
+{
+    const passwd *entry = getpwuid(getuid());
+    unsetenv("HOME");
+    const char *unset_home = home_directory();
+    setenv("HOME", "", 1);
+    const char *empty_home = home_directory();
+    setenv("HOME", home.c_str(), 1);
+    if (entry == nullptr || entry->pw_dir[0] == '\0')
+        GTEST_SKIP() << "no home directory in the password database";
+    ASSERT_NE(unset_home, nullptr);
+    EXPECT_STREQ(unset_home, entry->pw_dir);
+    ASSERT_NE(empty_home, nullptr);
+    EXPECT_STREQ(empty_home, entry->pw_dir);
+    EXPECT_STREQ(home_directory(), home.c_str());
+}
+
+}  // namespace
