@@ -15,9 +15,13 @@
 #include "screen/window.h"
 
 static char private_dir[256];
+static pid_t private_dir_owner;
 
+// Forked children that exit must not remove the directory of the process that made it.
 static void remove_private_dir()
 {
+    if (getpid() != private_dir_owner)
+        return;
     std::error_code ignored;
     std::filesystem::remove_all(private_dir, ignored);
 }
@@ -28,6 +32,7 @@ const char *test_tmp_dir()
         snprintf(private_dir, sizeof private_dir, "/tmp/vesk-test-XXXXXX");
         if (mkdtemp(private_dir) == nullptr)
             abort();
+        private_dir_owner = getpid();
         atexit(remove_private_dir);
     }
     return private_dir;
