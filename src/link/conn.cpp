@@ -1,7 +1,221 @@
 #include "link/conn.h"
-// stand-in until the connection is built
-void connectto() {}
-int mkconn(const char *, int) { return -1; }
-void say(const char *) {}
-int handle_data(int) { return 0; }
-void disconnect() {}
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "app/dlog.h"
+#include "app/util.h"
+#include "conf.h"
+#include "link/messages.h"
+#include "list/entry_list.h"
+#include "screen/listview.h"
+#include "screen/panel.h"
+#include "screen/window.h"
+
+namespace {
+
+constexpr int default_port = 44322;
+constexpr int say_cut = 258;
+constexpr int say_error_limit = 255;
+constexpr int greeting_size = 23;
+
+// 67.215.65.132: the address a public resolver hands out for names that do not exist, in
+// place of an error. Connecting there would only time out, so it counts as a failed look-up.
+constexpr uint32_t nxdomain_redirect = 0x43d74184;
+
+int clamp(int value, int low, int high)
+{
+    return value < low ? low : value > high ? high : value;
+}
+
+void set_nonblocking(int fd)
+{
+    int flags = fcntl(fd, F_GETFL);
+    if (flags < 0)
+        dlog(8, "%s", "mkconn: cant get flags");
+    if (fcntl(fd, F_SETFL, (flags < 0 ? 0 : flags) | O_NONBLOCK) < 0)
+        dlog(8, "%s", "mkconn: cant set nonblock");
+}
+
+// Waits for the non-blocking connect of fd; true when it succeeded.
+bool wait_connected(int fd, const char *host, int port)
+{
+    if (fd >= FD_SETSIZE) {
+        dlog(8, "mkconn:connect %s:%d error: %s", host, port, strerror(EMFILE));
+        return false;
+    }
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(fd, &readable);
+    fd_set writable = readable;
+    timeval wait = {5, 500};
+    int rc = select(fd + 1, &readable, &writable, nullptr, &wait);
+    if (rc == 0) {
+        dlog(8, "mkconn:connect timed out %s:%d error: %s", host, port, strerror(errno));
+        return false;
+    }
+    if (rc < 0) {
+        dlog(8, "mkconn:connect %s:%d error: %s", host, port, strerror(errno));
+        return false;
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) < 0)
+        error = errno;
+    if (error != 0) {
+        dlog(8, "mkconn:connect wait failed %s:%d error: %s", host, port, strerror(error));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void split_received(link_state &link, int count, line_sink sink)
+{
+    int carried = clamp(link.carry_len, 0, rx_fill_limit);
+    count = clamp(count, 0, rx_fill_limit - carried);
+    char *buf = link.rxbuf;
+    memcpy(buf, link.carry, (size_t)carried);
+    int total = carried + count;
+    buf[total] = '\0';
+    int offset = 0;
+    while (offset < total) {
+        char *newline = (char *)memchr(buf + offset, '\n', (size_t)(total - offset));
+        if (newline == nullptr)
+            break;
+        *newline = '\0';
+        int end = (int)(newline - buf);
+        sink(buf + offset, end - offset);
+        offset = end + 1;
+    }
+    link.carry_len = total - offset;
+    memcpy(link.carry, buf + offset, (size_t)link.carry_len + 1);
+}
+
+void connectto()
+{
+    dlog(2, "connectto: [%s:%d]", conf.remote_host, conf.remote_port);
+    if (conf.remote_port <= 0 || conf.remote_port > 65535)
+        conf.remote_port = default_port;
+    if (conf.remote_host[0] == '\0')
+        return;
+    conf.link.sock = mkconn(conf.remote_host, conf.remote_port);
+    char greeting[greeting_size];
+    snprintf(greeting, sizeof greeting, "EHLO %d", conf.fullpath);
+    say(greeting);
+}
+
+int mkconn(const char *host, int port)
+{
+    hostent *he = gethostbyname(host);
+    if (he == nullptr || he->h_addrtype != AF_INET || he->h_length != 4 ||
+        he->h_addr_list[0] == nullptr) {
+        dlog(8, "mkconn:ghbn failed %s:%d", host, port);
+        return -1;
+    }
+    const unsigned char *a = (const unsigned char *)he->h_addr_list[0];
+    uint32_t address = (uint32_t)a[0] << 24 | (uint32_t)a[1] << 16 | (uint32_t)a[2] << 8 | a[3];
+    if (address == nxdomain_redirect)
+        return -1;
+    dlog(8, "mkconn:ghbn %d.%d.%d.%d:%d 0x%08x", a[0], a[1], a[2], a[3], port, address);
+
+    sockaddr_in peer{};
+    peer.sin_family = AF_INET;
+    memcpy(&peer.sin_addr, a, 4);
+    peer.sin_port = htons((uint16_t)port);
+
+    int fd = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    int socket_error = errno;
+    set_nonblocking(fd);
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (fd < 0) {
+        dlog(8, "mkconn:setsockopt error: %s", strerror(socket_error));
+        return -1;
+    }
+    connect(fd, (const sockaddr *)&peer, sizeof peer);
+    if (!wait_connected(fd, host, port)) {
+        // Never used again: do not keep it open for the rest of the run.
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void say(const char *text)
+{
+    link_state &link = conf.link;
+    zt_strncpy(link.say_buf, text, say_cut);
+    dlog(2, "say: %s", link.say_buf);
+    if (link.disconnected || link.sock < 0 || link.say_buf[0] == '\0')
+        return;
+    size_t length = strlen(link.say_buf);
+    // A closed peer gives an error here, never a signal that would end the process.
+    if (send(link.sock, link.say_buf, length, MSG_NOSIGNAL) >= 0)
+        return;
+    int error = errno;
+    char unsent[sizeof link.say_buf];
+    memcpy(unsent, link.say_buf, length + 1);
+    // A long command is cut together with the rest of the line; the limit is meant.
+    int wanted = snprintf(link.say_buf, say_error_limit, "say: error: (%d) %s [%s]", error,
+                          strerror(error), unsent);
+    (void)wanted;
+    dlog(0, "%s", link.say_buf);
+    set_list_title(link.say_buf);
+}
+
+int handle_data(int fd)
+{
+    if (fd <= 0)
+        return 0;
+    link_state &link = conf.link;
+    link.carry_len = clamp(link.carry_len, 0, rx_fill_limit);
+    size_t room = (size_t)(rx_fill_limit - link.carry_len);
+    ssize_t got = recv(fd, link.rxbuf + link.carry_len, room, 0);
+    if (got <= 0) {
+        dlog(2, "handle_data: count<=0");
+        // Nothing to read after all is no loss: keep the unfinished line for the next read.
+        bool transient = got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
+        if (!transient) {
+            link.carry[0] = '\0';
+            link.carry_len = 0;
+        }
+        return 0;
+    }
+    split_received(link, (int)got, parse_line);
+    return 1;
+}
+
+void disconnect()
+{
+    link_state &link = conf.link;
+    link.disconnected = 1;
+    zt_strncpy(conf.player.core_version, "disconnected.", sizeof conf.player.core_version - 1);
+    if (link.sock >= 0) {
+        shutdown(link.sock, SHUT_RDWR);
+        close(link.sock);
+    }
+    link.sock = -1;
+    set_list_title("");
+    set_message("disconnected.");
+    conf.player.s_cur = -1.0f;
+    conf.player.s_dur = -1.0f;
+    draw_time();
+    draw_total_time();
+    conf.list.cur = 0;
+    conf.list.top = 0;
+    conf.list.pos = 0;
+    free_list();
+    // draw_list ends with a refresh of the screen.
+    draw_list();
+}

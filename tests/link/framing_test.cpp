@@ -1,0 +1,183 @@
+#include <cstring>
+#include <random>
+#include <sys/socket.h>
+#include <vector>
+
+#include "link/conn.h"
+#include "link_fixture.h"
+
+namespace {
+
+std::vector<std::string> delivered;
+
+void record_line(char *line, int length)
+{
+    EXPECT_EQ(line[length], '\0');
+    delivered.emplace_back(line, (size_t)length);
+}
+
+// Puts bytes where a read would leave them and runs the framing on them.
+void receive(link_state &link, const std::string &bytes)
+{
+    ASSERT_LE((int)bytes.size(), rx_fill_limit - link.carry_len);
+    memcpy(link.rxbuf + link.carry_len, bytes.data(), bytes.size());
+    split_received(link, (int)bytes.size(), record_line);
+}
+
+class FramingTest : public LinkTest {
+protected:
+    link_state link{};
+    void SetUp() override
+    {
+        LinkTest::SetUp();
+        delivered.clear();
+    }
+};
+
+using Lines = std::vector<std::string>;
+
+TEST_F(FramingTest, DeliversEveryLineOnceAndInOrderAcrossReads)
+{
+    receive(link, "TIME=1\nSTATE=3\n");
+    EXPECT_EQ(delivered, (Lines{"TIME=1", "STATE=3"}));
+    EXPECT_EQ(link.carry_len, 0);
+
+    receive(link, "TTIME=2");
+    receive(link, "00\nVO");
+    EXPECT_EQ(delivered, (Lines{"TIME=1", "STATE=3", "TTIME=200"}));
+    EXPECT_EQ(link.carry_len, 2);
+    EXPECT_STREQ(link.carry, "VO");
+
+    receive(link, "L=5\r\n\n");
+    EXPECT_EQ(delivered, (Lines{"TIME=1", "STATE=3", "TTIME=200", "VOL=5\r", ""}));
+    EXPECT_EQ(link.carry_len, 0);
+}
+
+TEST_F(FramingTest, KeepsBytesAfterAZeroByteInsideTheLine)
+{
+    receive(link, std::string("A=1\0B\nC\n", 8));
+    ASSERT_EQ(delivered.size(), 2u);
+    EXPECT_EQ(delivered[0], std::string("A=1\0B", 5));
+    EXPECT_EQ(delivered[1], "C");
+}
+
+TEST_F(FramingTest, AnUnfinishedLineOf4091CharactersCompletes)
+{
+    std::string long_line(4091, 'x');
+    receive(link, long_line);
+    EXPECT_EQ(link.carry_len, 4091);
+    EXPECT_TRUE(delivered.empty());
+    receive(link, "\n");
+    EXPECT_EQ(delivered, (Lines{long_line}));
+    EXPECT_EQ(link.carry_len, 0);
+}
+
+TEST_F(FramingTest, ACorruptCarryLengthNeverReachesPastTheBuffers)
+{
+    link.carry_len = 100000;
+    memset(link.carry, 'c', sizeof link.carry);
+    split_received(link, 100000, record_line);
+    EXPECT_LE(link.carry_len, rx_fill_limit);
+    link.carry_len = -7;
+    memcpy(link.rxbuf, "OK\n", 3);
+    split_received(link, 3, record_line);
+    EXPECT_EQ(delivered.back(), "OK");
+}
+
+// Random bytes in random read sizes: whatever is delivered, joined with "\n", is the input up
+// to its last newline, as long as no line fills the whole buffer.
+TEST_F(FramingTest, RandomReadsReassembleTheStream)
+{
+    std::mt19937 random(7);
+    std::string input;
+    for (int i = 0; i < 20000; i++) {
+        int c = (int)(random() % 40);
+        input += c < 4 ? '\n' : c == 4 ? '\0' : (char)('a' + c);
+    }
+    size_t at = 0;
+    while (at < input.size()) {
+        size_t room = (size_t)(rx_fill_limit - link.carry_len);
+        size_t take = std::min({room, (size_t)(random() % 700), input.size() - at});
+        receive(link, input.substr(at, take));
+        at += take;
+    }
+    std::string joined;
+    for (const std::string &line : delivered)
+        joined += line + "\n";
+    EXPECT_EQ(joined, input.substr(0, input.rfind('\n') + 1));
+    EXPECT_EQ(std::string(link.carry, (size_t)link.carry_len), input.substr(input.rfind('\n') + 1));
+}
+
+class HandleDataTest : public LinkTest {
+protected:
+    int ends[2] = {-1, -1};
+    void SetUp() override
+    {
+        LinkTest::SetUp();
+        ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+        fcntl(ends[0], F_SETFL, O_NONBLOCK);
+    }
+    void TearDown() override
+    {
+        close(ends[0]);
+        close(ends[1]);
+    }
+    void peer_sends(const std::string &bytes)
+    {
+        ASSERT_EQ(send(ends[1], bytes.data(), bytes.size(), 0), (ssize_t)bytes.size());
+    }
+};
+
+TEST_F(HandleDataTest, LinesSplitOverReadsReachTheMessages)
+{
+    peer_sends("TIME=83\nSTA");
+    EXPECT_EQ(handle_data(ends[0]), 1);
+    EXPECT_FLOAT_EQ(conf.player.s_cur, 83.0f);
+    EXPECT_EQ(conf.player.state, 0);
+    peer_sends("TE=3\r\n");
+    EXPECT_EQ(handle_data(ends[0]), 1);
+    EXPECT_EQ(conf.player.state, 3);
+    EXPECT_EQ(conf.link.carry_len, 0);
+}
+
+TEST_F(HandleDataTest, ALineThatFillsTheBufferIsDroppedAndTheNextTextStartsANewLine)
+{
+    start_log(2);
+    peer_sends(std::string(4092, 'x'));
+    EXPECT_EQ(handle_data(ends[0]), 1);
+    EXPECT_EQ(conf.link.carry_len, 4092);
+    peer_sends("VOL=7\n");
+    EXPECT_EQ(handle_data(ends[0]), 0);
+    EXPECT_EQ(conf.link.carry_len, 0);
+    EXPECT_TRUE(log_has("] handle_data: count<=0\n"));
+    EXPECT_EQ(handle_data(ends[0]), 1);
+    EXPECT_EQ(conf.player.vol, 7);
+}
+
+TEST_F(HandleDataTest, NothingToReadKeepsTheUnfinishedLine)
+{
+    peer_sends("VOL=4");
+    EXPECT_EQ(handle_data(ends[0]), 1);
+    EXPECT_EQ(handle_data(ends[0]), 0);
+    EXPECT_EQ(conf.link.carry_len, 5);
+    peer_sends("2\n");
+    EXPECT_EQ(handle_data(ends[0]), 1);
+    EXPECT_EQ(conf.player.vol, 42);
+}
+
+TEST_F(HandleDataTest, EndOfStreamDropsTheUnfinishedLineAndKeepsTheSocket)
+{
+    conf.link.sock = ends[0];
+    peer_sends("VOL=4");
+    handle_data(ends[0]);
+    close(ends[1]);
+    ends[1] = -1;
+    EXPECT_EQ(handle_data(ends[0]), 0);
+    EXPECT_EQ(conf.link.carry_len, 0);
+    EXPECT_EQ(conf.link.sock, ends[0]);
+    conf.link.sock = -1;
+    EXPECT_EQ(handle_data(0), 0);
+    EXPECT_EQ(handle_data(-1), 0);
+}
+
+} // namespace

@@ -1,0 +1,57 @@
+// Shared set-up of the link tests: a clean record, the log in the private directory, and helpers
+// to read the log and count open descriptors.
+#pragma once
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include "app/dlog.h"
+#include "test_support.h"
+
+class LinkTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        reset_conf();
+        // Descriptor 0 must stay taken, or the first socket of a test would get it, and the
+        // client treats 0 as "no socket".
+        if (fcntl(0, F_GETFD) < 0)
+            open("/dev/null", O_RDONLY);
+        unlink(dlog_path());
+    }
+
+    // Opens the debug log at the given level.
+    static void start_log(int level)
+    {
+        conf.debug = level;
+        dlog_init();
+    }
+
+    static std::string log_text()
+    {
+        std::ifstream in(dlog_path());
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    static bool log_has(const std::string &needle)
+    {
+        return log_text().find(needle) != std::string::npos;
+    }
+
+    static int open_descriptors()
+    {
+        int count = 0;
+        DIR *dir = opendir("/proc/self/fd");
+        while (dirent *e = readdir(dir))
+            count += e->d_name[0] != '.';
+        closedir(dir);
+        return count;
+    }
+};

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "list/entry_list.h"
+#include "test_support.h"
+
+namespace {
+
+class EntryListTest : public ::testing::Test {
+protected:
+    void SetUp() override { reset_conf(); }
+
+    // Texts of the joined chain, walked both ways, checked against the index.
+    static std::vector<std::string> joined_texts()
+    {
+        std::vector<std::string> texts;
+        const entry_list &list = conf.list;
+        list_entry *previous = nullptr;
+        for (list_entry *e = list.dir_head; e != nullptr; e = e->next) {
+            EXPECT_EQ(e->prev, previous);
+            EXPECT_EQ(list.index[texts.size()], e);
+            texts.emplace_back(e->text[0]);
+            previous = e;
+        }
+        EXPECT_EQ(list.dir_tail, previous);
+        EXPECT_EQ((int)texts.size(), list.dmt);
+        return texts;
+    }
+};
+
+using Texts = std::vector<std::string>;
+
+TEST_F(EntryListTest, DirectoriesComeBeforeFilesInArrivalOrder)
+{
+    init_list(nullptr);
+    add_entry(0, "a");
+    add_entry(-1, "X");
+    add_entry(3, "b");
+    add_entry(-1, "Y");
+    EXPECT_EQ(conf.list.dmt, 2);
+    EXPECT_EQ(conf.list.fmt, 2);
+    finalize_list();
+    EXPECT_EQ(joined_texts(), (Texts{"X", "Y", "a", "b"}));
+    EXPECT_EQ(conf.list.dmt, 4);
+    EXPECT_EQ(conf.list.fmt, 0);
+    EXPECT_EQ(conf.list.file_head, nullptr);
+    EXPECT_EQ(conf.list.file_tail, nullptr);
+    EXPECT_EQ(conf.list.cur, 0);
+    EXPECT_EQ(conf.list.index[4], nullptr);
+}
+
+TEST_F(EntryListTest, OnlyFilesOrNothing)
+{
+    finalize_list();
+    EXPECT_EQ(conf.list.dmt, 0);
+    EXPECT_EQ(conf.list.dir_head, nullptr);
+    EXPECT_EQ(conf.list.index[0], nullptr);
+
+    add_entry(1, "one");
+    add_entry(1, "two");
+    add_entry(0, "three");
+    finalize_list();
+    EXPECT_EQ(joined_texts(), (Texts{"one", "two", "three"}));
+}
+
+TEST_F(EntryListTest, EntriesOwnAPrivateCopySharedByThePathModes)
+{
+    char text[] = "Music/a, b, c.ogg";
+    list_entry *e = add_entry(2, text);
+    ASSERT_NE(e, nullptr);
+    text[0] = 'X';
+    EXPECT_STREQ(e->text[0], "Music/a, b, c.ogg");
+    EXPECT_EQ(e->text[1], e->text[0]);
+    EXPECT_EQ(e->text[2], e->text[0]);
+    EXPECT_EQ(e->alt_text[0], nullptr);
+    EXPECT_EQ(e->type, 2);
+}
+
+TEST_F(EntryListTest, AListEndWithoutAStartFinalizesWhatTheChainsHold)
+{
+    add_entry(1, "f1");
+    add_entry(-1, "d1");
+    finalize_list();
+    add_entry(1, "f2");
+    add_entry(-1, "d2");
+    finalize_list();
+    EXPECT_EQ(joined_texts(), (Texts{"d1", "f1", "d2", "f2"}));
+}
+
+TEST_F(EntryListTest, ANewListLeavesNoSlotPointingAtAFreedEntry)
+{
+    for (int i = 0; i < 5; i++)
+        add_entry(i % 2 ? -1 : 1, "old");
+    finalize_list();
+    conf.list.cur = 3;
+    conf.list.pos = 4;
+    conf.list.top = 2;
+    init_list(nullptr);
+    for (int p = 0; p < 5; p++)
+        EXPECT_EQ(conf.list.index[p], nullptr) << p;
+    EXPECT_EQ(conf.list.cur, 0);
+    EXPECT_EQ(conf.list.pos, 0);
+    EXPECT_EQ(conf.list.top, 2);
+    EXPECT_EQ(conf.list.dir_head, nullptr);
+    EXPECT_EQ(conf.list.file_head, nullptr);
+}
+
+TEST_F(EntryListTest, FreeingTheListKeepsThePositions)
+{
+    add_entry(-1, "d");
+    add_entry(1, "f");
+    finalize_list();
+    conf.list.cur = 1;
+    conf.list.pos = 1;
+    conf.list.top = -2;
+    free_list();
+    EXPECT_EQ(conf.list.dmt, 0);
+    EXPECT_EQ(conf.list.fmt, 0);
+    EXPECT_EQ(conf.list.dir_head, nullptr);
+    EXPECT_EQ(conf.list.dir_tail, nullptr);
+    EXPECT_EQ(conf.list.index[0], nullptr);
+    EXPECT_EQ(conf.list.cur, 1);
+    EXPECT_EQ(conf.list.pos, 1);
+    EXPECT_EQ(conf.list.top, -2);
+}
+
+TEST_F(EntryListTest, TheListHoldsAtMostTheIndexCapacity)
+{
+    for (int i = 0; i < list_capacity; i++)
+        ASSERT_NE(add_entry(i % 3 == 0 ? -1 : 0, "e"), nullptr);
+    EXPECT_EQ(add_entry(-1, "over"), nullptr);
+    EXPECT_EQ(add_entry(0, "over"), nullptr);
+    EXPECT_EQ(conf.list.dmt + conf.list.fmt, list_capacity);
+    int dirs = conf.list.dmt;
+    finalize_list();
+    ASSERT_EQ(conf.list.dmt, list_capacity);
+    int counted = 0;
+    for (list_entry *e = conf.list.dir_head; e != nullptr; e = e->next)
+        counted++;
+    EXPECT_EQ(counted, list_capacity);
+    EXPECT_EQ(conf.list.index[0], conf.list.dir_head);
+    EXPECT_EQ(conf.list.index[dirs - 1]->type, -1);
+    EXPECT_EQ(conf.list.index[dirs]->type, 0);
+    EXPECT_EQ(conf.list.index[list_capacity - 1], conf.list.dir_tail);
+    // A full list that ends again without a new start stays full.
+    EXPECT_EQ(add_entry(0, "over"), nullptr);
+    finalize_list();
+    EXPECT_EQ(conf.list.dmt, list_capacity);
+}
+
+} // namespace
