@@ -1,0 +1,218 @@
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+
+#include "app/dlog.h"
+#include "config/key_table.h"
+#include "input/keys.h"
+#include "key_feed.h"
+#include "test_support.h"
+
+namespace {
+
+std::string name_of(int code)
+{
+    char name[key_name_size];
+    key_name_of(code, name);
+    return name;
+}
+
+TEST(KeyNames, SpecialKeysHaveWordsAndOthersTheirLowByte)
+{
+    EXPECT_EQ(name_of(29), "PAUSE");
+    EXPECT_EQ(name_of(' '), "SPACE");
+    EXPECT_EQ(name_of(KEY_DOWN), "DOWN");
+    EXPECT_EQ(name_of(KEY_UP), "UP");
+    EXPECT_EQ(name_of(KEY_LEFT), "LEFT");
+    EXPECT_EQ(name_of(KEY_RIGHT), "RIGHT");
+    EXPECT_EQ(name_of(KEY_HOME), "HOME");
+    EXPECT_EQ(name_of(KEY_BACKSPACE), "BACKSPACE");
+    for (int n = 1; n <= 12; n++)
+        EXPECT_EQ(name_of(KEY_F(n)), "F" + std::to_string(n));
+    EXPECT_EQ(name_of(KEY_DC), "DELETE");
+    EXPECT_EQ(name_of(KEY_IC), "INSERT");
+    EXPECT_EQ(name_of(KEY_NPAGE), "PGDOWN");
+    EXPECT_EQ(name_of(KEY_PPAGE), "PGUP");
+    EXPECT_EQ(name_of(KEY_END), "END");
+
+    EXPECT_EQ(name_of('q'), "q");
+    EXPECT_EQ(name_of('\n'), "\n");
+    EXPECT_EQ(name_of(127), "\x7f");
+    EXPECT_EQ(name_of(KEY_F(0)), "\x08");
+    EXPECT_EQ(name_of(KEY_F(13)), std::string(1, (char)(KEY_F(13) & 0xff)));
+    EXPECT_EQ(name_of(ERR), "\xff");
+
+    EXPECT_EQ(name_of(12), "");
+    EXPECT_EQ(name_of(27), "");
+    EXPECT_EQ(name_of(KEY_MOUSE), "");
+}
+
+class KeyCodes : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        reset_conf();
+        bind_default_keys();
+    }
+};
+
+TEST_F(KeyCodes, BoundNamesGiveTheirActionOthersTheirFirstByte)
+{
+    EXPECT_EQ(key_code_for_name("q"), -1);
+    EXPECT_EQ(key_code_for_name("Q"), -63);
+    EXPECT_EQ(key_code_for_name("UP"), -18);
+    EXPECT_EQ(key_code_for_name("/"), -28);
+    EXPECT_EQ(key_code_for_name("SPACE"), 'S');
+    EXPECT_EQ(key_code_for_name("F5"), 'F');
+    EXPECT_EQ(key_code_for_name("\n"), 10);
+    EXPECT_EQ(key_code_for_name("\xff"), 255);
+    EXPECT_EQ(key_code_for_name("Up"), 'U');
+}
+
+TEST_F(KeyCodes, TheEmptyNameNeverReachesAnUnboundAction)
+{
+    clear_bindings();
+    bind_key(6, "]");
+    EXPECT_EQ(key_code_for_name(""), 0);
+    EXPECT_EQ(key_code_for_name("]"), -6);
+}
+
+TEST_F(KeyCodes, AKeyBoundTwiceReachesTheLowerAction)
+{
+    bind_key(30, "x");
+    bind_key(1, "x");
+    bind_key(63, "x");
+    EXPECT_EQ(key_code_for_name("x"), -1);
+}
+
+TEST_F(KeyCodes, BackspaceCanNeverBeBound)
+{
+    bind_key(1, "BACKSPACE");
+    EXPECT_EQ(key_code_for_name("BACKSPACE"), 'B');
+}
+
+// Keys read from a real curses screen on a pipe.
+class KeyReading : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        reset_conf();
+        open_test_screen(24, 80);
+        flushinp(); // the resize of the test screen leaves a KEY_RESIZE behind
+        clear_bindings();
+        bind_default_keys();
+    }
+
+    void TearDown() override { close_test_screen(); }
+
+    int press(const std::string &bytes)
+    {
+        feed_keys(bytes);
+        return c_get_key();
+    }
+};
+
+TEST_F(KeyReading, TerminalKeySequencesAreNamedAndLookedUp)
+{
+    struct {
+        const char *capability;
+        int code;
+    } keys[] = {
+        {"kcud1", -12}, {"kcuu1", -18}, {"kcub1", -14}, {"kcuf1", -16},
+        {"khome", -17}, {"kend", -11},  {"knp", -13},   {"kpp", -19},
+        {"kich1", -21}, {"kdch1", -22}, {"kf5", 'F'},   {"kbs", 'B'},
+    };
+    for (const auto &key : keys) {
+        std::string bytes = key_bytes(key.capability);
+        ASSERT_FALSE(bytes.empty()) << key.capability;
+        EXPECT_EQ(press(bytes), key.code) << key.capability;
+    }
+    EXPECT_EQ(press("q"), -1);
+    EXPECT_EQ(press("Q"), -63);
+    EXPECT_EQ(press(" "), 'S');
+    EXPECT_EQ(press("\x1d"), 'P');
+    EXPECT_EQ(press("\n"), 10);
+}
+
+TEST_F(KeyReading, NamesOfSpecialKeysCanBeBound)
+{
+    bind_key(4, "SPACE");
+    bind_key(7, "PAUSE");
+    bind_key(8, "F12");
+    EXPECT_EQ(press(" "), -4);
+    EXPECT_EQ(press("\x1d"), -7);
+    EXPECT_EQ(press(key_bytes("kf12")), -8);
+}
+
+TEST_F(KeyReading, BackspaceKeyComesBackAs66EvenWhenBound)
+{
+    bind_key(1, "BACKSPACE");
+    ungetch(KEY_BACKSPACE);
+    EXPECT_EQ(c_get_key(), 66);
+}
+
+TEST_F(KeyReading, StrayEscapeSwallowsTheNextTwoKeys)
+{
+    feed_keys("\x1bxy]");
+    EXPECT_EQ(c_get_key(), 0);
+    EXPECT_EQ(c_get_key(), -6);
+}
+
+TEST_F(KeyReading, CtrlLAndEscapeDoNothingWhenQuitAndStopAreUnbound)
+{
+    clear_bindings();
+    bind_key(6, "]");
+    EXPECT_EQ(press("\x0c"), 0);
+    EXPECT_EQ(press("\x1b" "ab"), 0);
+    EXPECT_EQ(press("]"), -6);
+}
+
+TEST_F(KeyReading, MouseEventsNeverConsultTheBindings)
+{
+    conf.debug = 8;
+    dlog_init();
+    char mouse_byte[] = {(char)(KEY_MOUSE & 0xff), '\0'};
+    bind_key(1, mouse_byte);
+    ungetch(KEY_MOUSE);
+    EXPECT_EQ(c_get_key(), 0);
+    EXPECT_EQ(press("a"), 'a');
+
+    std::ifstream in(dlog_path());
+    std::stringstream log;
+    log << in.rdbuf();
+    EXPECT_EQ(log.str().find("key:409"), std::string::npos);
+    EXPECT_NE(log.str().find("c_get_key: key:97, string:[a]"), std::string::npos);
+}
+
+TEST_F(KeyReading, DebugEchoesPrintableNamesAboveTheMessageLine)
+{
+    int row = conf.lines - 4;
+    std::string before = screen_row(row, 2, 12);
+    ungetch(' ');
+    c_get_key();
+    EXPECT_EQ(screen_row(row, 2, 12), before);
+
+    conf.debug = 1;
+    ungetch(KEY_F(0));
+    c_get_key();
+    EXPECT_EQ(screen_row(row, 2, 12), before);
+
+    ungetch(' ');
+    c_get_key();
+    EXPECT_EQ(screen_row(row, 2, 12), " [  SPACE] ");
+    ungetch(KEY_NPAGE);
+    c_get_key();
+    EXPECT_EQ(screen_row(row, 2, 12), " [ PGDOWN] ");
+}
+
+TEST_F(KeyReading, WaitKeyReturnsAWaitingKeyOrMinusOneAfterTheTimeOut)
+{
+    EXPECT_EQ(wait_key(0), -1);
+    feed_keys("z");
+    EXPECT_EQ(wait_key(1), 'z');
+    feed_keys("y");
+    EXPECT_EQ(wait_key(-1), 'y');
+}
+
+} // namespace
