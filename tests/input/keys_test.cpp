@@ -78,20 +78,6 @@ TEST_F(KeyCodes, TheEmptyNameNeverReachesAnUnboundAction)
     EXPECT_EQ(key_code_for_name("]"), -6);
 }
 
-TEST_F(KeyCodes, AKeyBoundTwiceReachesTheLowerAction)
-{
-    bind_key(30, "x");
-    bind_key(1, "x");
-    bind_key(63, "x");
-    EXPECT_EQ(key_code_for_name("x"), -1);
-}
-
-TEST_F(KeyCodes, BackspaceCanNeverBeBound)
-{
-    bind_key(1, "BACKSPACE");
-    EXPECT_EQ(key_code_for_name("BACKSPACE"), 'B');
-}
-
 // Keys read from a real curses screen on a pipe.
 class KeyReading : public ::testing::Test {
 protected:

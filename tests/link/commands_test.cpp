@@ -175,14 +175,4 @@ TEST_F(Commands, LoadCurrentSendsTheCursorPositionUnchecked)
     EXPECT_EQ(line(), "LOAD -1");
 }
 
-TEST(CommandsWithoutConnection, SendersStillChangeFullpath)
-{
-    reset_conf();
-    conf.fullpath = 1;
-    cycle_fullpath();
-    send_load2("x");
-    send_toggle_effects(0x3f);
-    EXPECT_EQ(conf.fullpath, 2);
-}
-
 } // namespace
