@@ -1,0 +1,187 @@
+#include "screen/layout.h"
+
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <iterator>
+
+#include "screen/panel.h"
+
+list_view scroll_view_for(int showpos, int top, int lh, int dmt)
+{
+    list_view view{showpos, top};
+    if (view.pos < 0)
+        view.pos = 0;
+    else if (view.pos >= dmt)
+        view.pos = dmt - 1;
+    bool visible = top >= 0 && top <= view.pos && top + lh - 1 >= view.pos;
+    if (visible)
+        return view;
+    view.top = view.pos - lh / 2;
+    if (view.top + lh > dmt)
+        view.top = dmt - lh;
+    if (view.top < 0)
+        view.top = 0;
+    return view;
+}
+
+int thumb_row_for(int p, int lh, int dmt)
+{
+    if (dmt == 0)
+        return 0;
+    // 64-bit: a long list on a tall terminal would overflow the product.
+    return (int)((int64_t)p * (lh - 4) / dmt + 3);
+}
+
+int row_style(int type, int p, int pos, int cur)
+{
+    bool under_cursor = p == pos;
+    if (type < 0)
+        return under_cursor ? style_dir_cursor : style_dir;
+    if (p == cur)
+        return under_cursor ? style_playing_cursor : style_playing;
+    return under_cursor ? style_file_cursor : style_file;
+}
+
+namespace {
+
+// A bound counted from the left or top edge, or from the screen size (cols or lines).
+struct edge {
+    bool from_size;
+    int offset;
+};
+
+constexpr edge at(int offset) { return {false, offset}; }
+constexpr edge size_minus(int n) { return {true, -n}; }
+
+struct region_rule {
+    int code;
+    edge x1, x2, y1, y2;
+    const char *label_top;     // drawn at (y1, x1)
+    const char *label_bottom;  // drawn at (y2, x1)
+};
+
+constexpr edge none = at(-1);
+
+// Negated action numbers, commented with the action's display name. The order decides which
+// rectangle wins where they overlap.
+constexpr region_rule region_rules[] = {
+    {-1, size_minus(8), size_minus(0), at(0), at(0), "[x]", nullptr},            // Quit
+    {region_list, at(2), size_minus(3), at(1), size_minus(5), nullptr, nullptr},
+    {region_seek_bar, at(42), size_minus(4), size_minus(4), size_minus(4), nullptr, nullptr},
+    {-9, size_minus(7), size_minus(5), size_minus(4), size_minus(1), nullptr, " - "},   // Volume -
+    {-10, size_minus(4), size_minus(2), size_minus(4), size_minus(1), nullptr, " + "},  // Volume +
+    {region_volume_bar, size_minus(21), size_minus(9), size_minus(1), size_minus(1),
+     "[01234567890]", nullptr},
+    {region_scroll_bar, size_minus(2), size_minus(1), at(3), size_minus(7), nullptr, nullptr},
+    {-19, size_minus(2), size_minus(1), at(1), at(2), "/", "="},                     // Page up
+    {-13, size_minus(2), size_minus(1), size_minus(6), size_minus(5), "=", "\\"},    // Page down
+    {-5, at(2), at(5), size_minus(4), size_minus(1), nullptr, " |< "},               // Prev
+    {-4, at(6), at(9), size_minus(4), size_minus(1), nullptr, " |> "},               // Pause
+    {-2, at(10), at(13), size_minus(4), size_minus(1), nullptr, " [] "},             // Stop
+    {-6, at(14), at(17), size_minus(4), size_minus(1), nullptr, " >| "},             // Next
+    {-28, at(18), at(21), size_minus(4), size_minus(1), nullptr, " ^^ "},            // Go rootmenu
+    {-7, at(23), at(26), size_minus(4), size_minus(1), nullptr, " << "},             // Rewind
+    {-8, at(27), at(30), size_minus(4), size_minus(1), nullptr, " >> "},             // FForward
+    {-14, at(32), at(35), size_minus(4), size_minus(1), nullptr, " .. "},            // Go parent
+    {-15, at(36), at(39), size_minus(4), size_minus(1), nullptr, " MR "},            // MRL
+    {-61, size_minus(34), size_minus(34), size_minus(3), size_minus(1), nullptr, nullptr},  // karaoke
+    {-60, size_minus(33), size_minus(33), size_minus(3), size_minus(1), nullptr, nullptr},  // overdrive
+    {-33, size_minus(32), size_minus(32), size_minus(3), size_minus(1), nullptr, nullptr},  // reverb
+    {-34, size_minus(31), size_minus(31), size_minus(3), size_minus(1), nullptr, nullptr},  // contrast
+    {-35, size_minus(30), size_minus(30), size_minus(3), size_minus(1), nullptr, nullptr},  // earwax
+    {-36, size_minus(29), size_minus(29), size_minus(3), size_minus(1), nullptr, nullptr},  // flanger
+    {-37, size_minus(28), size_minus(28), size_minus(3), size_minus(1), nullptr, nullptr},  // eq
+    {0, none, none, none, none, nullptr, nullptr},
+    {-25, size_minus(20), size_minus(18), size_minus(3), size_minus(1), nullptr, nullptr},  // shuffle
+    {-23, size_minus(11), size_minus(9), size_minus(3), size_minus(1), nullptr, nullptr},   // repeat
+};
+static_assert(std::size(region_rules) == click_region_count);
+
+constexpr int seek_region = 2;
+constexpr int seek_first_column = 42;
+constexpr int seek_span_limit = 188;  // longest span from the first column
+constexpr int seek_span_minimum = 6;  // shorter spans leave no room for a bar
+
+int resolve(edge e, int size)
+{
+    return e.from_size ? size + e.offset : e.offset;
+}
+
+// The seek region follows the width, up to a limit, and disappears on narrow screens.
+void fit_seek_region(click_region &seek, int cols)
+{
+    int span = (cols - 4) - seek_first_column;
+    if (span > seek_span_limit)
+        seek.x2 = seek_first_column + seek_span_limit - 1;
+    else if (span < seek_span_minimum)
+        seek = {0, -1, -1, -1, -1};
+}
+
+} // namespace
+
+void build_click_regions(click_region (&regions)[click_region_count], int lines, int cols)
+{
+    for (int i = 0; i < click_region_count; i++) {
+        const region_rule &rule = region_rules[i];
+        regions[i] = {rule.code, resolve(rule.x1, cols), resolve(rule.x2, cols),
+                      resolve(rule.y1, lines), resolve(rule.y2, lines)};
+    }
+    fit_seek_region(regions[seek_region], cols);
+}
+
+const char *region_label(int i, bool bottom)
+{
+    if (i < 0 || i >= click_region_count)
+        return nullptr;
+    return bottom ? region_rules[i].label_bottom : region_rules[i].label_top;
+}
+
+title_span title_span_for(int length, int cols)
+{
+    if (length > cols - 4)
+        return {2, cols - 4, length - (cols - 7), true};
+    return {(cols - length) / 2, length, 0, false};
+}
+
+void bar_text(char *buf, size_t size, int width, int value)
+{
+    if (size == 0)
+        return;
+    buf[0] = '\0';
+    if (width < 1 || size < (size_t)width + 3)
+        return;
+    buf[0] = '[';
+    for (int i = 0; i < width; i++)
+        buf[1 + i] = value > 100 * i / width ? '#' : '-';
+    buf[width + 1] = ']';
+    buf[width + 2] = '\0';
+}
+
+int progress_width(const click_region &seek)
+{
+    if (seek.code != region_seek_bar)
+        return 0;
+    int width = seek.x2 - seek.x1 - 1;
+    if (width <= 4)
+        return 0;
+    return width > seek_span_limit ? seek_span_limit : width;
+}
+
+int progress_percent(float cur, float dur)
+{
+    if (!(dur > 0))
+        return 0;
+    return whole_seconds(cur * 100.0f / dur);
+}
+
+int whole_seconds(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    if (v >= (double)INT_MAX)
+        return INT_MAX;
+    if (v <= (double)INT_MIN)
+        return INT_MIN;
+    return (int)v;
+}

@@ -1,0 +1,53 @@
+// Screen geometry without curses: cursor and view positions, the scroll-bar thumb, row styles,
+// the click regions, where the list title goes, and bars. The draw functions paint what these
+// compute.
+#pragma once
+
+#include <cstddef>
+
+#include "conf.h"
+
+// Styles (colour pairs with their attribute) of the list rows.
+constexpr int style_file = 5;
+constexpr int style_file_cursor = 6;
+constexpr int style_playing = 7;
+constexpr int style_playing_cursor = 8;
+constexpr int style_dir = 9;
+constexpr int style_dir_cursor = 10;
+
+struct list_view {
+    int pos;
+    int top;
+};
+
+// Clamps showpos into the list (-1 when empty) and moves top only when the cursor would be out
+// of view: then the cursor is centred, the view kept within the list and top kept at 0 or more.
+list_view scroll_view_for(int showpos, int top, int lh, int dmt);
+// Screen row of the scroll-bar thumb for position p: rows 3..lh-2 for a list, 0 when empty.
+int thumb_row_for(int p, int lh, int dmt);
+// Style of the row of an entry of the given type at position p.
+int row_style(int type, int p, int pos, int cur);
+
+// Lays out the 28 clickable rectangles for a screen of lines x cols.
+void build_click_regions(click_region (&regions)[click_region_count], int lines, int cols);
+// Label of region i drawn at its first row (top) or its last row (bottom); nullptr when none.
+const char *region_label(int i, bool bottom);
+
+// Where the list title shows on the top border of a screen cols wide.
+struct title_span {
+    int start;   // first column of the shown title
+    int width;   // columns it takes ("..." included)
+    int skip;    // characters of the title left out at its start; 0 when it fits
+    bool cut;    // shown as "..." and the title's tail
+};
+title_span title_span_for(int length, int cols);
+
+// A bar of width cells for a percentage: "[", a "#" for every cell value exceeds, "-" for the
+// rest, "]". Needs width + 3 bytes; nothing but the terminator when width < 1.
+void bar_text(char *buf, size_t size, int width, int value);
+// Cells of the progress bar in the seek region, 0 when there is none.
+int progress_width(const click_region &seek);
+// Whole percent of cur in dur, truncated toward zero; 0 when dur is not positive.
+int progress_percent(float cur, float dur);
+// v truncated toward zero, held inside the int range (NaN gives 0).
+int whole_seconds(double v);

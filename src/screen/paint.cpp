@@ -1,0 +1,69 @@
+#include "screen/paint.h"
+
+#include "conf.h"
+
+bool screen_ready()
+{
+    return stdscr != nullptr;
+}
+
+static bool move_to(int y, int x)
+{
+    return screen_ready() && wmove(stdscr, y, x) != ERR;
+}
+
+// Cells from column x to the end of the row, so that no write wraps into the next row.
+static int room_from(int x)
+{
+    return getmaxx(stdscr) - x;
+}
+
+void put_text(int y, int x, const char *text, int n)
+{
+    if (n <= 0 || !move_to(y, x))
+        return;
+    int room = room_from(x);
+    waddnstr(stdscr, text, n < room ? n : room);
+}
+
+void put_char(int y, int x, chtype ch)
+{
+    if (move_to(y, x))
+        waddch(stdscr, ch);
+}
+
+void paint_span_as(int y, int x, int n, int pair, attr_t attr)
+{
+    if (n <= 0 || !move_to(y, x))
+        return;
+    int room = room_from(x);
+    wchgat(stdscr, n < room ? n : room, attr, (short)pair, nullptr);
+}
+
+void paint_span(int y, int x, int n, int style)
+{
+    paint_span_as(y, x, n, style, conf.attr[style]);
+}
+
+void blank_cell(int y, int x, int style)
+{
+    put_char(y, x, ' ' | COLOR_PAIR(style) | conf.attr[style]);
+}
+
+void draw_hline(int y, int x, chtype ch, int n)
+{
+    if (n > 0 && move_to(y, x))
+        whline(stdscr, ch, n);
+}
+
+void draw_vline(int y, int x, chtype ch, int n)
+{
+    if (n > 0 && move_to(y, x))
+        wvline(stdscr, ch, n);
+}
+
+void show_screen()
+{
+    if (screen_ready())
+        wrefresh(stdscr);
+}

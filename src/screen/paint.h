@@ -1,0 +1,22 @@
+// The writes every screen element is made of. Each one moves first and skips its write when the
+// position lies off the screen, and none writes or paints a zero or negative span, so drawing is
+// safe on any terminal size and before curses has started.
+#pragma once
+
+#include <curses.h>
+
+// True once curses has started.
+bool screen_ready();
+// At most n characters of text at (y, x), cut at the end of the row.
+void put_text(int y, int x, const char *text, int n);
+void put_char(int y, int x, chtype ch);
+// Changes n cells from (y, x) to the style's colour pair and attribute, keeping the characters.
+void paint_span(int y, int x, int n, int style);
+// The same with a colour pair and an attribute given apart.
+void paint_span_as(int y, int x, int n, int pair, attr_t attr);
+// A space in the style's colour pair and attribute.
+void blank_cell(int y, int x, int style);
+void draw_hline(int y, int x, chtype ch, int n);
+void draw_vline(int y, int x, chtype ch, int n);
+// Pushes what was drawn to the terminal.
+void show_screen();
