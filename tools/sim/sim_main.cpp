@@ -249,8 +249,7 @@ void serve()
         }
         if (poll(fds, (nfds_t)n, poll_timeout()) < 0 && errno != EINTR)
             break;
-        if (fds[0].revents & POLLIN)
-            accept_clients();
+        // Clients first, so that slots freed by clients that left can take new ones at once.
         for (int i = 1; i < n; i++) {
             int slot = slots[i];
             if (server.fds[slot] < 0 || core.clients[slot].closing)
@@ -258,6 +257,8 @@ void serve()
             if (fds[i].revents & (POLLIN | POLLHUP | POLLERR))
                 read_client(slot);
         }
+        if (fds[0].revents & POLLIN)
+            accept_clients();
         run_clock();
         settle_clients();
     }
