@@ -69,6 +69,7 @@ void open_test_screen(int rows, int cols)
     set_term(test_screen);
     resizeterm(rows, cols);
     window_setup();
+    flushinp();  // resizeterm queues a KEY_RESIZE that no test typed
 }
 
 void resize_test_screen(int rows, int cols)
