@@ -229,7 +229,7 @@ TEST_F(WindowTest, TinyTerminalsDrawNothingOutsideAndGrowBack)
     scrollto(0, 1);
     std::vector<std::string> normal = whole_screen();
     const int sizes[][2] = {{1, 1}, {1, 80}, {24, 1}, {2, 3}, {4, 4}, {5, 5}, {6, 7}, {7, 30},
-                            {9, 52}, {3, 200}};
+                            {9, 52}, {3, 200}, {8, 3}, {8, 4}};
     for (const auto &size : sizes) {
         resize_test_screen(size[0], size[1]);
         EXPECT_EQ(conf.lh, size[0] - 5);
@@ -244,6 +244,10 @@ TEST_F(WindowTest, TinyTerminalsDrawNothingOutsideAndGrowBack)
         // The message row keeps to its row: nothing spills into the row below.
         if (size[0] >= 3) {
             EXPECT_EQ(screen_row(size[0] - 2, 0, 0), " ") << size[0] << "x" << size[1];
+        }
+        // Nothing paints over the right border, not even a list area of no width.
+        if (size[0] >= 6) {
+            EXPECT_EQ(cell_pair(1, size[1] - 1), 2) << size[0] << "x" << size[1];
         }
     }
     resize_test_screen(24, 80);
