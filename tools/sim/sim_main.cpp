@@ -280,7 +280,9 @@ int main(int argc, char **argv)
         return 0;
     }
     signal(SIGPIPE, SIG_IGN);
-    signal(SIGINT, request_stop);
+    // Started in the background by a script, it keeps ignoring the terminal's interrupt key.
+    if (signal(SIGINT, request_stop) == SIG_IGN)
+        signal(SIGINT, SIG_IGN);
     signal(SIGTERM, request_stop);
     sim_core_init(core, opts.big);
     server.quiet = opts.quiet;
