@@ -190,11 +190,6 @@ void sim_lib_init(int big_count)
     }
 }
 
-int sim_lib_count()
-{
-    return lib_row_count;
-}
-
 int sim_lib_end()
 {
     return lib_row_count + lib_big_count;

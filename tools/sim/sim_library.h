@@ -1,6 +1,6 @@
 // The simulator's made-up media library: a fixed tree of directories and clips, plus an optional
 // directory of generated clips for load tests. Entries are addressed by a reference: a row of the
-// fixed table, or, from sim_lib_count() on, the n-th generated clip of the big directory.
+// fixed table, or, past its rows, the n-th generated clip of the big directory.
 #pragma once
 
 #include <cstddef>
@@ -28,8 +28,6 @@ struct sim_clip {
 
 // Builds the parent links of the fixed table and sets the size of the big directory (0: none).
 void sim_lib_init(int big_count);
-// Number of rows in the fixed table; references at and above it are generated clips.
-int sim_lib_count();
 // One past the highest valid reference.
 int sim_lib_end();
 bool sim_lib_valid(int ref);

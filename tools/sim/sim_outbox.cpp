@@ -18,6 +18,15 @@ bool append(char *buf, size_t &len, size_t cap, const char *text, size_t n)
     return true;
 }
 
+// The list line of entry i of the list, in a path mode; entries count from 1 on the wire.
+void list_line(const sim_list &list, int i, int mode, char *buf, size_t cap)
+{
+    int ref = list.refs[i];
+    char text[sim_line_cap - 64];
+    sim_lib_text(ref, mode, text, sizeof text);
+    snprintf(buf, cap, "NAME[%d]=%d,%s\n", i + 1, sim_lib_clip(ref).type, text);
+}
+
 // Lines already queued behind a listing keep their place behind it.
 bool must_hold(const sim_client &client)
 {
@@ -40,7 +49,7 @@ void next_stream_line(const sim_core &core, sim_client &client, char *line, size
         stream.start_pending = false;
         snprintf(line, cap, "LIST_START=%d\n", core.list.count);
     } else if (stream.next < core.list.count) {
-        sim_list_line(core.list, stream.next++, client.path_mode, line, cap);
+        list_line(core.list, stream.next++, client.path_mode, line, cap);
     } else {
         stream.active = false;
         snprintf(line, cap, "LIST_END\n");
@@ -98,12 +107,4 @@ void sim_consume(sim_client &client, size_t n)
     }
     memmove(client.out, client.out + n, client.out_len - n);
     client.out_len -= n;
-}
-
-void sim_list_line(const sim_list &list, int i, int mode, char *buf, size_t cap)
-{
-    int ref = list.refs[i];
-    char text[sim_line_cap - 64];
-    sim_lib_text(ref, mode, text, sizeof text);
-    snprintf(buf, cap, "NAME[%d]=%d,%s\n", i + 1, sim_lib_clip(ref).type, text);
 }

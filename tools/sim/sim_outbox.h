@@ -16,5 +16,3 @@ void sim_fill(const sim_core &core, sim_client &client);
 bool sim_has_output(const sim_client &client);
 // Drops the first n bytes of the outbox once the socket has taken them.
 void sim_consume(sim_client &client, size_t n);
-// Formats the list line of entry i of the current list in a path mode.
-void sim_list_line(const sim_list &list, int i, int mode, char *buf, size_t cap);
