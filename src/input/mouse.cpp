@@ -1,6 +1,233 @@
 #include "input/mouse.h"
-// stand-in until the mouse is built
-int ccm() { return 0; }
-int hit_test(int, int) { return 0; }
-void to_promi(int *result, int, int, int) { *result = 0; }
-int hold_wait() { return -1; }
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <curses.h>
+#include <iterator>
+#include <sys/select.h>
+#include <unistd.h>
+
+#include "app/dlog.h"
+#include "conf.h"
+#include "input/dispatch.h"
+#include "link/commands.h"
+#include "screen/listview.h"
+#include "screen/panel.h"
+#include "screen/window.h"
+
+namespace {
+
+// Volume -, Volume +, Page up and Page down act again and again while their button is held.
+constexpr int held_codes[] = {-9, -10, -19, -13};
+static_assert(std::size(held_codes) == 4);
+
+constexpr int first_hold_pause_us = 200000;
+constexpr int hold_settle_us = 10000;
+constexpr int hold_poll_us = 90000;
+
+bool repeats_while_held(int code)
+{
+    for (int held : held_codes)
+        if (held == code)
+            return true;
+    return false;
+}
+
+// The first region in table order that holds a code and contains (x, y).
+const click_region *region_at(int x, int y)
+{
+    for (const click_region &r : conf.click_regions)
+        if (r.code != 0 && r.x1 <= x && x <= r.x2 && r.y1 <= y && y <= r.y2)
+            return &r;
+    return nullptr;
+}
+
+// A failed terminal read or wait that a signal caused is no loss of the terminal: a resize
+// is carried out here and the caller goes on.
+bool interrupted_by_signal(int wait_errno)
+{
+    if (!conf.resize_pending && wait_errno != EINTR)
+        return false;
+    resize_if_pending();
+    return true;
+}
+
+void seek_to_column(const click_region &bar, int x, int y)
+{
+    int promi = 0;
+    to_promi(&promi, x, bar.x1 + 1, bar.x2 - 1);
+    int seconds = seek_seconds(promi, conf.player.s_dur);
+    send_seek(seconds);
+    dlog(8, "ccm: a:%d x:%d y:%d promi:%d st:%d s_cur:%.1f s_dur:%.1f", bar.code, x, y, promi,
+         seconds, (double)conf.player.s_cur, (double)conf.player.s_dur);
+}
+
+// One press both selects the row and loads it.
+void load_row(int y)
+{
+    entry_list &list = conf.list;
+    // While help or clip info covers the list, top is a marker, not a position.
+    if (list.top < 0) {
+        dlog(8, "ccm: list press ignored, top:%d", list.top);
+        return;
+    }
+    int position = list.top + y - 1;
+    if (position < 0 || position >= list.dmt)
+        return;
+    list.pos = position;
+    load_current();
+}
+
+void scroll_to_row(const click_region &track, int y)
+{
+    int promi = 0;
+    to_promi(&promi, y, track.y1, track.y2);
+    scrollto((int)((int64_t)conf.list.dmt * promi / 1000), 0);
+}
+
+void set_volume_at(const click_region &bar, int x)
+{
+    int promi = 0;
+    to_promi(&promi, x, bar.x1 + 1, bar.x2 - 1);
+    send_vols(promi / 10);
+}
+
+// Takes the next input event of a hold into ev; false when the terminal input has failed.
+bool read_hold_event(MEVENT &ev)
+{
+    errno = 0;
+    int key = wgetch(stdscr);
+    if (key == KEY_MOUSE) {
+        if (getmouse(&ev) != OK)
+            ev.bstate = 0;
+        return true;
+    }
+    // Any other key only counts as one more step.
+    return key != ERR || interrupted_by_signal(errno);
+}
+
+// Fires the action on the press, again after a pause and then until the button is released.
+void hold_repeat(int code, MEVENT &ev)
+{
+    int i = 0;
+    for (;;) {
+        dlog(8, "ccm: mouse down0, i:%d, bstate:0x%x, a:%d", i, (unsigned)ev.bstate, code);
+        int ready;
+        do {
+            check_key(code);
+            if (i == 0)
+                usleep(first_hold_pause_us);
+            ready = hold_wait();
+            if (ready < 0 && interrupted_by_signal(errno))
+                ready = 0;
+            i++;
+        } while (ready == 0);
+        // A vanished terminal never sends the release: without this the action would repeat
+        // for ever.
+        if (!read_hold_event(ev)) {
+            dlog(8, "ccm: input failed, hold ends, i:%d", i);
+            return;
+        }
+        dlog(8, "ccm: mouse down, i:%d, bstate:0x%x", i, (unsigned)ev.bstate);
+        if (ev.bstate & BUTTON1_RELEASED) {
+            dlog(8, "ccm: mouse up, i:%d, bstate:0x%x", i, (unsigned)ev.bstate);
+            return;
+        }
+    }
+}
+
+int handle_press(MEVENT &ev)
+{
+    const click_region *region = region_at(ev.x, ev.y);
+    int code = region != nullptr ? region->code : 0;
+    dlog(8, "ccm: mouse pressed, bstate:0x%x, a:%d, x:%d, y:%d", (unsigned)ev.bstate, code, ev.x,
+         ev.y);
+    switch (code) {
+    case region_seek_bar:
+        seek_to_column(*region, ev.x, ev.y);
+        return 0;
+    case region_list:
+        load_row(ev.y);
+        return 0;
+    case region_scroll_bar:
+        scroll_to_row(*region, ev.y);
+        return 0;
+    case region_volume_bar:
+        set_volume_at(*region, ev.x);
+        return 0;
+    default:
+        break;
+    }
+    if (repeats_while_held(code)) {
+        hold_repeat(code, ev);
+        return 0;
+    }
+    return code;
+}
+
+void log_other_event(const MEVENT &ev)
+{
+    dlog(8, "ccm: mouse down, bstate:0x%x (b1:0x%x 0x%x 0x%x)", (unsigned)ev.bstate,
+         (unsigned)BUTTON1_CLICKED, (unsigned)BUTTON1_PRESSED, (unsigned)BUTTON1_RELEASED);
+}
+
+} // namespace
+
+int ccm()
+{
+    MEVENT ev;
+    if (getmouse(&ev) != OK) {
+        dlog(8, "[ccm: !OK]");
+        return 0;
+    }
+    if (ev.bstate & BUTTON1_PRESSED)
+        return handle_press(ev);
+    log_other_event(ev);
+    if (ev.bstate & (BUTTON1_RELEASED | BUTTON1_CLICKED))
+        return 0;
+    if (ev.bstate & BUTTON4_PRESSED)
+        check_key(-19);
+    else if (ev.bstate & BUTTON5_PRESSED)
+        check_key(-13);
+    return 0;
+}
+
+int hit_test(int x, int y)
+{
+    const click_region *region = region_at(x, y);
+    return region != nullptr ? region->code : 0;
+}
+
+void to_promi(int *result, int value, int low, int high)
+{
+    if (high == low) {
+        dlog(8, "to_promi: invalid input: %d (%d..%d)", value, low, high);
+        *result = 0;
+        return;
+    }
+    *result = (int)((int64_t)(value - low) * 1000 / (high - low));
+    dlog(8, "to_promi: %d", *result);
+}
+
+int seek_seconds(int promi, float duration)
+{
+    float seconds = (float)promi * duration / 1000.0f;
+    if (std::isnan(seconds))
+        return 0;
+    if (seconds >= 2147483648.0f)
+        return INT32_MAX;
+    if (seconds <= -2147483648.0f)
+        return INT32_MIN;
+    return (int)seconds;
+}
+
+int hold_wait()
+{
+    usleep(hold_settle_us);
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(0, &ready);
+    timeval limit{0, hold_poll_us};
+    return select(1, &ready, nullptr, nullptr, &limit);
+}

@@ -1,0 +1,288 @@
+#include <climits>
+#include <cmath>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+#include "app/dlog.h"
+#include "config/key_table.h"
+#include "input/keys.h"
+#include "input/mouse.h"
+#include "link/conn.h"
+#include "screen/panel.h"
+#include "test_support.h"
+
+namespace {
+
+// xterm's SGR mouse reports, with 0-based screen cells.
+std::string sgr(int button, int x, int y, char final)
+{
+    return "\033[<" + std::to_string(button) + ";" + std::to_string(x + 1) + ";" +
+           std::to_string(y + 1) + final;
+}
+std::string press_bytes(int x, int y) { return sgr(0, x, y, 'M'); }
+std::string release_bytes(int x, int y) { return sgr(0, x, y, 'm'); }
+
+// A client on an 80x24 test screen with the default bindings, connected to a loopback peer.
+class Mouse : public ::testing::Test {
+protected:
+    test_peer peer;
+
+    void SetUp() override
+    {
+        reset_conf();
+        open_test_screen(24, 80);
+        clear_bindings();
+        bind_default_keys();
+        fill_display_names();
+        peer = start_peer();
+        conf.link.sock = mkconn("127.0.0.1", peer.port);
+        ASSERT_GE(conf.link.sock, 0);
+        ASSERT_TRUE(accept_peer(peer));
+    }
+
+    void TearDown() override
+    {
+        alarm(0);
+        close_test_screen();
+        stop_peer(peer);
+    }
+
+    // Delivers mouse bytes through the terminal and returns what the key reader made of them.
+    int mouse(const std::string &bytes)
+    {
+        feed_keys(bytes);
+        return c_get_key();
+    }
+
+    // A left click on a cell that does not repeat: the result of the press, after checking that
+    // the release comes back as 0. The two arrive apart, as from a hand on a real mouse.
+    int click(int x, int y)
+    {
+        int code = mouse(press_bytes(x, y));
+        EXPECT_EQ(mouse(release_bytes(x, y)), 0) << "release at " << x << "," << y;
+        return code;
+    }
+
+    // A held button: the press, one key while it is held (one more step, never dispatched)
+    // and the release.
+    int hold(int x, int y) { return mouse(press_bytes(x, y) + "q" + release_bytes(x, y)); }
+
+    void give_list(int entries, int pos, int top)
+    {
+        conf.list.dmt = entries;
+        conf.list.pos = pos;
+        conf.list.top = top;
+    }
+};
+
+// The terminal input becomes a pipe that holds bytes and then reports end of file.
+void input_then_eof(const std::string &bytes)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], bytes.data(), bytes.size()), (ssize_t)bytes.size());
+    close(fds[1]);
+    ASSERT_EQ(dup2(fds[0], 0), 0);
+    close(fds[0]);
+}
+
+std::string log_text()
+{
+    std::ifstream in(dlog_path());
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST(MouseRegions, FirstRegionInTableOrderThatHoldsACodeWins)
+{
+    reset_conf();
+    conf.click_regions[0] = {0, 0, 100, 0, 100};       // no code: never hit
+    conf.click_regions[1] = {-5, 10, 20, 10, 20};
+    conf.click_regions[2] = {-6, 0, 30, 0, 30};        // under region 1
+    conf.click_regions[27] = {-776, 40, 40, 5, 5};     // the last entry counts too
+    EXPECT_EQ(hit_test(10, 10), -5);
+    EXPECT_EQ(hit_test(20, 20), -5);                   // bounds are inclusive
+    EXPECT_EQ(hit_test(21, 20), -6);
+    EXPECT_EQ(hit_test(9, 10), -6);
+    EXPECT_EQ(hit_test(40, 5), -776);
+    EXPECT_EQ(hit_test(31, 0), 0);
+    EXPECT_EQ(hit_test(50, 50), 0);
+}
+
+TEST(MouseRegions, PerMilleIsUnclampedAndZeroForEqualBounds)
+{
+    reset_conf();
+    int promi = 7;
+    to_promi(&promi, 50, 0, 100);
+    EXPECT_EQ(promi, 500);
+    to_promi(&promi, 5, 3, 3);
+    EXPECT_EQ(promi, 0);
+    to_promi(&promi, 42, 43, 75);
+    EXPECT_EQ(promi, -31);                             // truncated toward zero
+    to_promi(&promi, 76, 43, 75);
+    EXPECT_EQ(promi, 1031);
+    to_promi(&promi, 20, 10, 0);                       // reversed bounds
+    EXPECT_EQ(promi, -1000);
+}
+
+TEST(MouseRegions, SeekSecondsTruncateTowardZeroAndStayInRange)
+{
+    EXPECT_EQ(seek_seconds(500, 201.0f), 100);
+    EXPECT_EQ(seek_seconds(-31, 200.0f), -6);
+    EXPECT_EQ(seek_seconds(1031, 200.0f), 206);
+    EXPECT_EQ(seek_seconds(1000, 0.0f), 0);
+    EXPECT_EQ(seek_seconds(1000, NAN), 0);
+    EXPECT_EQ(seek_seconds(1000, 1e30f), INT_MAX);
+    EXPECT_EQ(seek_seconds(-1000, 1e30f), INT_MIN);
+}
+
+TEST_F(Mouse, ButtonPressReturnsItsActionAndReleaseReturnsZero)
+{
+    struct {
+        int x, y, code;
+    } buttons[] = {
+        {72, 0, -1}, {79, 0, -1},                      // close mark, and the CPU load over it
+        {2, 23, -5}, {6, 22, -4}, {10, 21, -2}, {14, 20, -6}, {18, 23, -28},
+        {23, 23, -7}, {27, 23, -8}, {32, 23, -14}, {36, 23, -15},
+        {46, 22, -61}, {47, 22, -60}, {48, 22, -33}, {49, 22, -34}, {50, 22, -35},
+        {51, 22, -36}, {52, 22, -37}, {60, 21, -25}, {69, 21, -23},
+    };
+    for (const auto &b : buttons)
+        EXPECT_EQ(click(b.x, b.y), b.code) << b.x << "," << b.y;
+    EXPECT_EQ(click(40, 23), 0);                       // the gap after the buttons
+    EXPECT_EQ(read_all(peer, 50), "");                 // buttons go to dispatch, not the core
+}
+
+TEST_F(Mouse, VolumeBarCellsSendVolumeInTensAndTheBracketsBeyond)
+{
+    std::string expected;
+    for (int x = 59; x <= 71; x++) {
+        EXPECT_EQ(click(x, 23), 0);
+        expected += "VOLS " + std::to_string((x - 60) * 10);
+    }
+    EXPECT_EQ(read_all(peer), expected);
+    EXPECT_NE(expected.find("VOLS -10VOLS 0VOLS 10"), std::string::npos);
+    EXPECT_NE(expected.find("VOLS 100VOLS 110"), std::string::npos);
+}
+
+TEST_F(Mouse, SeekBarEdgesSeekBeforeTheStartAndPastTheEnd)
+{
+    conf.player.s_dur = 200.0f;
+    EXPECT_EQ(click(42, 20), 0);                       // left of the inner range
+    EXPECT_EQ(read_chunk(peer), "SEEK -6");
+    EXPECT_EQ(click(59, 20), 0);
+    EXPECT_EQ(read_chunk(peer), "SEEK 100");
+    EXPECT_EQ(click(76, 20), 0);                       // right of it
+    EXPECT_EQ(read_chunk(peer), "SEEK 206");
+}
+
+TEST_F(Mouse, ListPressSelectsAndLoadsOnlyRowsWithAnEntry)
+{
+    give_list(5, 0, 0);
+    EXPECT_EQ(click(10, 3), 0);
+    EXPECT_EQ(conf.list.pos, 2);
+    EXPECT_EQ(read_chunk(peer), "LOAD 2");
+
+    EXPECT_EQ(click(10, 6), 0);                        // below the last entry
+    EXPECT_EQ(conf.list.pos, 2);
+
+    conf.list.top = 3;
+    EXPECT_EQ(click(30, 2), 0);
+    EXPECT_EQ(conf.list.pos, 4);
+    EXPECT_EQ(read_all(peer), "LOAD 4");
+}
+
+TEST_F(Mouse, ListPressOnTheHelpOrInfoScreenIsIgnored)
+{
+    give_list(50, 7, -2);
+    EXPECT_EQ(click(10, 1), 0);
+    conf.list.top = -3;
+    EXPECT_EQ(click(10, 4), 0);
+    EXPECT_EQ(conf.list.pos, 7);
+    EXPECT_EQ(read_all(peer), "");
+}
+
+TEST_F(Mouse, ScrollBarMovesTheCursorInProportion)
+{
+    give_list(100, 50, 40);
+    EXPECT_EQ(click(78, 3), 0);
+    EXPECT_EQ(conf.list.pos, 0);
+    EXPECT_EQ(click(79, 17), 0);
+    EXPECT_EQ(conf.list.pos, 99);
+    EXPECT_EQ(click(78, 10), 0);                       // 7 of 14 rows down
+    EXPECT_EQ(conf.list.pos, 50);
+    EXPECT_EQ(read_all(peer, 50), "");
+}
+
+TEST_F(Mouse, WheelPagesAndOtherButtonsOnlyLog)
+{
+    give_list(100, 50, 40);
+    EXPECT_EQ(mouse(sgr(65, 10, 5, 'M')), 0);          // wheel down
+    EXPECT_EQ(conf.list.pos, 50 + conf.lh);
+    EXPECT_EQ(mouse(sgr(64, 10, 5, 'M')), 0);          // wheel up
+    EXPECT_EQ(mouse(sgr(64, 10, 5, 'M')), 0);
+    EXPECT_EQ(conf.list.pos, 50 - conf.lh);
+
+    EXPECT_EQ(mouse(sgr(1, 10, 5, 'M')), 0);           // middle button on a list row
+    EXPECT_EQ(mouse(sgr(2, 10, 23, 'M')), 0);          // right button on a button
+    EXPECT_EQ(conf.list.pos, 50 - conf.lh);
+    EXPECT_EQ(read_all(peer, 50), "");
+}
+
+TEST_F(Mouse, HeldVolumeButtonRepeatsUntilTheRelease)
+{
+    EXPECT_EQ(hold(76, 23), 0);
+    EXPECT_EQ(conf.quit, 0);
+    EXPECT_EQ(read_all(peer), "VOL+VOL+");
+    EXPECT_EQ(hold(73, 22), 0);
+    EXPECT_EQ(read_all(peer), "VOL-VOL-");
+}
+
+TEST_F(Mouse, HeldPageButtonsPage)
+{
+    give_list(100, 0, 0);
+    EXPECT_EQ(hold(78, 19), 0);
+    EXPECT_EQ(conf.list.pos, 2 * conf.lh);
+    EXPECT_EQ(hold(79, 1), 0);
+    EXPECT_EQ(conf.list.pos, 0);
+}
+
+TEST_F(Mouse, HoldEndsWhenTheTerminalInputEnds)
+{
+    alarm(20);   // without the end of the hold this would repeat for ever
+    input_then_eof(press_bytes(76, 23));
+    EXPECT_EQ(c_get_key(), 0);
+    EXPECT_EQ(read_all(peer), "VOL+");
+}
+
+TEST_F(Mouse, EventsAreLogged)
+{
+    conf.debug = 8;
+    dlog_init();
+    conf.player.s_dur = 100.0f;
+    click(10, 23);
+    click(45, 20);
+    hold(77, 20);
+    int promi = 0;
+    to_promi(&promi, 5, 3, 3);
+    std::string log = log_text();
+    for (const char *line : {
+             "ccm: mouse pressed, bstate:0x2, a:-2, x:10, y:23",
+             "ccm: mouse down, bstate:0x1 (b1:0x4 0x2 0x1)",
+             "to_promi: 62",
+             "ccm: a:-776 x:45 y:20 promi:62 st:6 s_cur:0.0 s_dur:100.0",
+             "ccm: mouse down0, i:0, bstate:0x2, a:-10",
+             "ccm: mouse down, i:1, bstate:0x2",
+             "ccm: mouse down0, i:1, bstate:0x2, a:-10",
+             "ccm: mouse down, i:2, bstate:0x1",
+             "ccm: mouse up, i:2, bstate:0x1",
+             "to_promi: invalid input: 5 (3..3)",
+         })
+        EXPECT_NE(log.find(line), std::string::npos) << line;
+}
+
+} // namespace
