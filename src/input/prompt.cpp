@@ -1,3 +1,146 @@
 #include "input/prompt.h"
-// stand-in until the prompt is built
-void open_prompt() {}
+
+#include <cerrno>
+#include <cstdio>
+#include <curses.h>
+#include <unistd.h>
+
+#include "app/dlog.h"
+#include "conf.h"
+#include "input/keys.h"
+#include "link/commands.h"
+#include "screen/panel.h"
+#include "screen/window.h"
+
+namespace {
+
+constexpr const char *prompt_label = "open: ";
+constexpr int text_capacity = 1024;
+constexpr int max_length = 256;
+constexpr int echo_start = 11;   // first column after the label on the message row
+constexpr int key_wait_failed = -1;
+constexpr int key_enter = 10;
+constexpr int key_escape = 27;
+constexpr int key_del = 127;
+constexpr int zero_key_pause_us = 100000;
+
+struct prompt_text {
+    char bytes[text_capacity];
+    int length;
+};
+
+// Draws one echoed byte, or a blank, in the colours of the message row.
+void echo_at(int x, unsigned char c)
+{
+    if (stdscr == nullptr)
+        return;
+    if (wmove(stdscr, conf.lines - 3, x) != ERR)
+        waddch(stdscr, (chtype)c | COLOR_PAIR(4) | (chtype)conf.attr[4]);
+    wrefresh(stdscr);
+}
+
+// The label and the text typed so far, as after each key.
+void show_prompt(const prompt_text &text)
+{
+    draw_message(0, prompt_label);
+    for (int i = 0; i < text.length; i++)
+        echo_at(echo_start + i, (unsigned char)text.bytes[i]);
+}
+
+void erase_last(prompt_text &text)
+{
+    if (text.length == 0)
+        return;
+    text.bytes[--text.length] = '\0';
+    echo_at(echo_start + text.length, ' ');
+}
+
+void append(prompt_text &text, int k)
+{
+    text.bytes[text.length] = (char)(k & 0xff);
+    echo_at(echo_start + text.length, (unsigned char)text.bytes[text.length]);
+    text.length++;
+}
+
+void discard(prompt_text &text)
+{
+    text.length = 0;
+    text.bytes[0] = '\0';
+}
+
+// Applies one key; false when it closes the prompt.
+bool apply_key(prompt_text &text, int k)
+{
+    switch (k) {
+    case key_escape:
+        discard(text);
+        return false;
+    case key_enter:
+        return false;
+    case 0:
+        usleep(zero_key_pause_us);
+        return false;
+    // Terminals send their Backspace key as DEL, which keypad mode hands over as KEY_BACKSPACE.
+    case key_del:
+    case KEY_BACKSPACE:
+        erase_last(text);
+        return true;
+    case KEY_MOUSE:
+        draw_message(0, "KEY_MOUSE");
+        return true;
+    case KEY_RESIZE:
+        show_prompt(text);
+        return true;
+    default:
+        append(text, k);
+        return text.length < max_length;
+    }
+}
+
+// Waits for the next key; false when the terminal input is gone for good.
+bool next_key(prompt_text &text, int &k)
+{
+    for (;;) {
+        errno = 0;
+        k = wait_key(-1);
+        int wait_errno = errno;
+        bool resized = conf.resize_pending;
+        if (resized) {
+            resize_if_pending();
+            show_prompt(text);
+        }
+        if (k != key_wait_failed)
+            return true;
+        // A signal (the resize) interrupts the wait; anything else means end of file or a
+        // closed or broken terminal, which would otherwise fail every wait at once.
+        if (!resized && wait_errno != EINTR)
+            return false;
+    }
+}
+
+} // namespace
+
+void open_prompt()
+{
+    prompt_text text{};
+    show_prompt(text);
+    int k = 0;
+    for (;;) {
+        if (!next_key(text, k)) {
+            dlog(8, "open: terminal input failed, text dropped");
+            discard(text);
+            break;
+        }
+        if (!apply_key(text, k))
+            break;
+    }
+    if (conf.debug > 7) {
+        char line[1024];
+        snprintf(line, sizeof line, "open: i:%d k:%d s:[%.256s]", text.length, k, text.bytes);
+        draw_message(8, line);
+    }
+    if (text.length > 0)
+        send_load2(text.bytes);
+    else
+        draw_now_playing();
+}

@@ -1,0 +1,179 @@
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+#include "input/prompt.h"
+#include "link/conn.h"
+#include "screen/window.h"
+#include "test_support.h"
+// Last: term.h defines macros named like fields of the global record.
+#include "key_feed.h"
+
+namespace {
+
+constexpr int message_row = 21;   // lines - 3 on the 24-row test screen
+
+// A client on an 80x24 test screen, connected to a loopback peer, with a playing entry whose
+// now-playing line is "Song - Band".
+class Prompt : public ::testing::Test {
+protected:
+    test_peer peer;
+    char song_path[16] = "mods/song.mod";
+    list_entry song{};
+
+    void SetUp() override
+    {
+        reset_conf();
+        open_test_screen(24, 80);
+        set_escdelay(20);
+        peer = start_peer();
+        conf.link.sock = mkconn("127.0.0.1", peer.port);
+        ASSERT_GE(conf.link.sock, 0);
+        ASSERT_TRUE(accept_peer(peer));
+        song.text[0] = song.text[1] = song.text[2] = song_path;
+        conf.list.index[0] = &song;
+        conf.list.dmt = 1;
+        snprintf(conf.player.title, sizeof conf.player.title, "Song");
+        snprintf(conf.player.artist, sizeof conf.player.artist, "Band");
+    }
+
+    void TearDown() override
+    {
+        alarm(0);
+        close_test_screen();
+        stop_peer(peer);
+        conf.list.index[0] = nullptr;
+        conf.list.dmt = 0;
+    }
+
+    std::string message(int to = 30) { return screen_row(message_row, 5, to); }
+};
+
+std::string padded(const std::string &text, size_t width)
+{
+    return text + std::string(width - text.size(), ' ');
+}
+
+// The terminal input becomes a pipe that holds bytes and then reports end of file.
+void input_then_eof(const std::string &bytes)
+{
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(write(fds[1], bytes.data(), bytes.size()), (ssize_t)bytes.size());
+    close(fds[1]);
+    ASSERT_EQ(dup2(fds[0], 0), 0);
+    close(fds[0]);
+}
+
+TEST_F(Prompt, DelErasesTheLastCharacterAndEnterSends)
+{
+    keypad(stdscr, FALSE);   // the DEL byte arrives as itself
+    feed_keys("abc\x7f"
+              "d\n");
+    open_prompt();
+    EXPECT_EQ(read_all(peer), "LOAD2 abd");
+    EXPECT_EQ(message(), padded("open: abd", 26));
+}
+
+TEST_F(Prompt, BackspaceKeyErasesLikeDel)
+{
+    feed_keys("x\x7f\x7f"   // one erase too many changes nothing
+              "abc" + key_bytes("kbs") + "d\n");
+    open_prompt();
+    EXPECT_EQ(read_all(peer), "LOAD2 abd");
+}
+
+TEST_F(Prompt, OtherFunctionKeysAppendTheirLowByte)
+{
+    feed_keys("a" + key_bytes("kcub1") + key_bytes("kf1") + "\n");
+    open_prompt();
+    EXPECT_EQ(read_all(peer), std::string("LOAD2 a\x04") + (char)(KEY_F(1) & 0xff));
+}
+
+TEST_F(Prompt, EscapeOrAnEmptyLineSendsNothingAndRestoresNowPlaying)
+{
+    feed_keys("xy\033");
+    open_prompt();
+    EXPECT_EQ(message(), padded("Song - Band", 26));
+
+    set_message("something else");
+    feed_keys("\n");
+    open_prompt();
+    EXPECT_EQ(message(), padded("Song - Band", 26));
+    EXPECT_EQ(read_all(peer), "");
+}
+
+TEST_F(Prompt, MouseEventShowsKeyMouseAndKeepsTheText)
+{
+    feed_keys("ab\033[<0;10;10M" "c\n");
+    open_prompt();
+    EXPECT_EQ(message(12), "KEY_MOUS");
+    EXPECT_EQ(read_all(peer), "LOAD2 abc");
+}
+
+TEST_F(Prompt, TheTwoHundredFiftySixthCharacterEndsThePrompt)
+{
+    feed_keys(std::string(300, 'x'));
+    open_prompt();
+    EXPECT_EQ(read_all(peer), "LOAD2 " + std::string(248, 'x'));
+}
+
+TEST_F(Prompt, DebugLevelShowsTheClosingLine)
+{
+    conf.debug = 8;
+    feed_keys("ab\n");
+    open_prompt();
+    EXPECT_EQ(message(), padded("open: i:2 k:10 s:[ab]", 26));
+    EXPECT_EQ(read_all(peer), "LOAD2 ab");
+}
+
+std::atomic<int> signals_seen;
+
+void note_resize(int)
+{
+    conf.resize_pending = 1;
+    signals_seen++;
+}
+
+TEST_F(Prompt, InterruptedWaitIsIgnoredAndTheLineShowsAgainAfterAResize)
+{
+    struct sigaction action{};
+    action.sa_handler = note_resize;   // no SA_RESTART: the wait fails with EINTR
+    struct sigaction old{};
+    sigaction(SIGUSR1, &action, &old);
+    signals_seen = 0;
+    feed_keys("ab");
+    pthread_t prompt_thread = pthread_self();
+    std::thread typist([prompt_thread] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        pthread_kill(prompt_thread, SIGUSR1);
+        // Type on once the prompt has taken up the resize (or after a generous wait).
+        for (int i = 0; i < 200 && (signals_seen == 0 || conf.resize_pending); i++)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        feed_keys("c\n");
+    });
+    open_prompt();
+    typist.join();
+    sigaction(SIGUSR1, &old, nullptr);
+    EXPECT_EQ(signals_seen, 1);
+    EXPECT_EQ(conf.resize_pending, 0);
+    EXPECT_EQ(read_all(peer), "LOAD2 abc");
+    EXPECT_EQ(message(), padded("open: abc", 26));
+}
+
+TEST_F(Prompt, EndOfTerminalInputEndsThePromptWithoutSending)
+{
+    alarm(20);   // a prompt that kept waiting on a dead terminal would spin here for ever
+    input_then_eof("ab");
+    open_prompt();
+    EXPECT_EQ(read_all(peer), "");
+    EXPECT_EQ(message(), padded("Song - Band", 26));
+}
+
+} // namespace
