@@ -1,4 +1,279 @@
 #include "screen/help.h"
-// stand-in until the help and info screens are built
-void draw_help() {}
-void draw_info() {}
+
+#include <cstdio>
+#include <cstring>
+#include <curses.h>
+#include <iterator>
+
+#include "app/dlog.h"
+#include "conf.h"
+#include "screen/listview.h"
+
+namespace {
+
+constexpr int help_style = 5;
+constexpr int info_style = 3;
+constexpr int text_column = 2;
+constexpr int help_text_capacity = 1024;
+constexpr int info_text_capacity = 1024;
+constexpr size_t ruler_length = 144;
+constexpr int first_key_row = 3;
+constexpr int max_row_keys = 20;
+
+// A help row of bound keys: every "%s" of the format takes the key of the next action.
+struct help_key_row {
+    const char *format;
+    int actions[max_row_keys];   // 0 after the last
+};
+
+constexpr help_key_row help_key_rows[] = {
+    {"quit:%s  enter/play:%s  stop:%s  pause:%s  prev:%s  next:%s  rwnd:%s  ffwd:%s",
+     {1, 16, 2, 4, 5, 6, 7, 8}},
+    {"go-parent:%s  up:%s  down:%s  pgup:%s  pgdn:%s  home:%s  end:%s",
+     {14, 18, 12, 19, 13, 17, 11}},
+    {"vol-:%s  vol+:%s repeat:%s  shuffle:%s  vids:%s  pathtype:%s", {9, 10, 23, 25, 27, 29}},
+    {"corequit:%s  help:%s  info:%s  look-for:%s  make-recursive-list:%s  open:%s",
+     {63, 30, 31, 32, 15, 20}},
+    {"tog_eq:%s  tog_flanger:%s  tog_earwax:%s  tog_contrast:%s  tog_reverb:%s",
+     {37, 36, 35, 34, 33}},
+    {"tog_overdrive:%s  tog_karaoke:%s", {60, 61}},
+    {"copy-to-fav:%s  delete-file:%s  scrob-love:%s  scrob-on/off:%s", {21, 22, 38, 39}},
+    {"goto-fav[0-9]:%s,%s,%s,%s,%s,%s,%s,%s,%s,%s  set-fav[0-9]:%s,%s,%s,%s,%s,%s,%s,%s,%s,%s",
+     {40, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59}},
+};
+static_assert(std::size(help_key_rows) == 8);
+
+constexpr bool key_rows_match_their_formats()
+{
+    for (const help_key_row &row : help_key_rows) {
+        int places = 0;
+        for (const char *p = row.format; *p != '\0'; p++)
+            if (p[0] == '%' && p[1] == 's')
+                places++;
+        int keys = 0;
+        while (keys < max_row_keys && row.actions[keys] > 0 && row.actions[keys] < action_count)
+            keys++;
+        if (places != keys)
+            return false;
+    }
+    return true;
+}
+static_assert(key_rows_match_their_formats());
+
+constexpr const char *player_names[] = {
+    "U0",  "UADE2", "LAV", "TIM", "XMP",    "SP2",   "FLOD", "NSF",
+    "FC",  "GME",   "YM",  "ADPLUG", "H-LAV", "U13", "U14",  "MPL",
+    "SAP", "SC68",  "MDX", "U19", "U20",    "U21",   "U22",
+};
+static_assert(std::size(player_names) == 23);
+
+// Labels of the info rows; nullptr: a blank row. Every value starts in the tenth column.
+constexpr const char *info_labels[] = {
+    nullptr,     "Path:    ", "File:    ", "Player:  ", nullptr,     "Title:   ",
+    "Artist:  ", "Album:   ", "Year:    ", "Genre:   ", "Comment: ",
+};
+static_assert(std::size(info_labels) == 11);
+
+constexpr bool info_labels_align()
+{
+    for (const char *label : info_labels) {
+        if (label == nullptr)
+            continue;
+        int length = 0;
+        while (label[length] != '\0')
+            length++;
+        if (length != 9)
+            return false;
+    }
+    return true;
+}
+static_assert(info_labels_align());
+
+constexpr int info_path_row = 1;
+constexpr int info_player_row = 3;
+constexpr int info_first_tag_row = 5;
+
+// Text appended into a buffer and cut at its capacity, always terminated.
+struct text_out {
+    char *buf;
+    size_t size;
+    size_t len;
+};
+
+void put(text_out &out, const char *text, size_t max = (size_t)-1)
+{
+    for (size_t i = 0; i < max && text[i] != '\0' && out.len + 1 < out.size; i++)
+        out.buf[out.len++] = text[i];
+    out.buf[out.len] = '\0';
+}
+
+void format_ruler(text_out &out, const char *label)
+{
+    put(out, label);
+    while (out.len < ruler_length && out.len + 1 < out.size)
+        put(out, "-");
+}
+
+void format_key_row(text_out &out, const help_key_row &row)
+{
+    int next = 0;
+    for (const char *p = row.format; *p != '\0'; p++) {
+        if (p[0] == '%' && p[1] == 's') {
+            put(out, conf.keys[row.actions[next++]], key_name_capacity - 1);
+            p++;
+        } else {
+            char one[2] = {*p, '\0'};
+            put(out, one);
+        }
+    }
+}
+
+// Writes text at (y, 2), at most width characters, when the move succeeds.
+void write_text(int y, const char *text, int width)
+{
+    if (wmove(stdscr, y, text_column) != ERR)
+        waddnstr(stdscr, text, width);
+}
+
+// Paints width columns from (y, 2) in a style: its colour pair with its attribute.
+void paint_row(int y, int width, int style)
+{
+    if (wmove(stdscr, y, text_column) != ERR)
+        wchgat(stdscr, width, (attr_t)conf.attr[style], (short)style, nullptr);
+}
+
+const list_entry *current_entry()
+{
+    const entry_list &list = conf.list;
+    if (list.cur < 0 || list.cur >= list.dmt || list.cur >= list_capacity)
+        return nullptr;
+    return list.index[list.cur];
+}
+
+const char *tag_of_row(int r)
+{
+    const player_state &p = conf.player;
+    const char *tags[] = {p.title, p.artist, p.album, p.year, p.genre, p.comment};
+    return tags[r - info_first_tag_row];
+}
+
+enum class info_text { none, filtered, raw };
+
+// Formats info row r into buf; how it is to be written, or none for a blank row.
+info_text format_info_row(int r, const list_entry *entry, char *buf, size_t size)
+{
+    if (r < 0 || r >= (int)std::size(info_labels) || info_labels[r] == nullptr)
+        return info_text::none;
+    if (r >= info_first_tag_row) {
+        snprintf(buf, size, "%s%s", info_labels[r], tag_of_row(r));
+        return info_text::filtered;
+    }
+    // Path, File and Player describe the entry at cur; without one they stay blank.
+    if (entry == nullptr)
+        return info_text::none;
+    if (r == info_player_row) {
+        int number = entry->type < 0 ? 0 : entry->type;
+        snprintf(buf, size, "Player:  (%d) %s", number, player_name(number));
+        return info_text::raw;
+    }
+    const char *text = entry->text[r - info_path_row];
+    snprintf(buf, size, "%s%s", info_labels[r], text != nullptr ? text : "");
+    return info_text::filtered;
+}
+
+void draw_info_row(int r, const list_entry *entry, int n)
+{
+    char text[info_text_capacity];
+    int y = 1 + r;
+    memset(text, ' ', (size_t)n);
+    text[n] = '\0';
+    write_text(y, text, n);
+    info_text kind = format_info_row(r, entry, text, (size_t)n);
+    if (kind != info_text::none)
+        write_text(y, kind == info_text::filtered ? printable_name(text) : text, n);
+    paint_row(y, conf.lw, info_style);
+}
+
+} // namespace
+
+void format_help_row(int r, char *buf, size_t size)
+{
+    if (size == 0)
+        return;
+    text_out out{buf, size, 0};
+    buf[0] = '\0';
+    switch (r) {
+    case 0:
+        snprintf(buf, size, "vesk-remote-ncurses ver:%s", program_version);
+        return;
+    case 1:
+        snprintf(buf, size, "vesk-core ver:%s", conf.player.core_version);
+        return;
+    case 2:
+        format_ruler(out, "-- keys: ");
+        return;
+    case 11:
+        format_ruler(out, "-- vars: ");
+        return;
+    case 12:
+        snprintf(buf, size, "host:%s  port:%d  scrobbler:%d", conf.remote_host, conf.remote_port,
+                 conf.player.scrob);
+        return;
+    default:
+        if (r >= first_key_row && r < first_key_row + (int)std::size(help_key_rows))
+            format_key_row(out, help_key_rows[r - first_key_row]);
+        return;
+    }
+}
+
+const char *player_name(int number)
+{
+    if (number < 0 || number >= (int)std::size(player_names))
+        return "?";
+    return player_names[number];
+}
+
+void draw_help()
+{
+    if (conf.list.top == top_help_screen) {
+        scrollto(conf.list.pos, 1);
+        return;
+    }
+    if (conf.lw < 1) {
+        dlog(8, "draw_help: conf.lw<1");
+        return;
+    }
+    clear_list_area();
+    char text[help_text_capacity];
+    size_t size = conf.lw < help_text_capacity ? (size_t)conf.lw : sizeof text;
+    for (int r = 0; r < conf.lh && r < help_row_count; r++) {
+        format_help_row(r, text, size);
+        if (text[0] == '\0')
+            continue;
+        write_text(1 + r, text, conf.lw);
+        paint_row(1 + r, conf.lw, help_style);
+    }
+    if (stdscr != nullptr)
+        wrefresh(stdscr);
+    conf.list.top = top_help_screen;
+}
+
+void draw_info()
+{
+    if (conf.list.top == top_info_screen) {
+        scrollto(conf.list.pos, 1);
+        return;
+    }
+    // No blank run of negative length: nothing is drawn, as on the help screen.
+    if (conf.lw < 1) {
+        dlog(8, "draw_info: conf.lw<1");
+        return;
+    }
+    int n = conf.lw < info_text_capacity - 1 ? conf.lw : info_text_capacity - 1;
+    const list_entry *entry = current_entry();
+    for (int r = 0; r < conf.lh; r++)
+        draw_info_row(r, entry, n);
+    if (stdscr != nullptr)
+        wrefresh(stdscr);
+    conf.list.top = top_info_screen;
+}
