@@ -1,7 +1,6 @@
 #include "input/mouse.h"
 
 #include <cerrno>
-#include <cmath>
 #include <cstdint>
 #include <curses.h>
 #include <iterator>
@@ -12,6 +11,7 @@
 #include "conf.h"
 #include "input/dispatch.h"
 #include "link/commands.h"
+#include "screen/layout.h"
 #include "screen/listview.h"
 #include "screen/panel.h"
 #include "screen/window.h"
@@ -213,13 +213,7 @@ void to_promi(int *result, int value, int low, int high)
 int seek_seconds(int promi, float duration)
 {
     float seconds = (float)promi * duration / 1000.0f;
-    if (std::isnan(seconds))
-        return 0;
-    if (seconds >= 2147483648.0f)
-        return INT32_MAX;
-    if (seconds <= -2147483648.0f)
-        return INT32_MIN;
-    return (int)seconds;
+    return whole_seconds(seconds);
 }
 
 int hold_wait()

@@ -9,6 +9,7 @@
 #include "conf.h"
 #include "input/keys.h"
 #include "link/commands.h"
+#include "screen/paint.h"
 #include "screen/panel.h"
 #include "screen/window.h"
 
@@ -32,11 +33,8 @@ struct prompt_text {
 // Draws one echoed byte, or a blank, in the colours of the message row.
 void echo_at(int x, unsigned char c)
 {
-    if (stdscr == nullptr)
-        return;
-    if (wmove(stdscr, conf.lines - 3, x) != ERR)
-        waddch(stdscr, (chtype)c | COLOR_PAIR(4) | (chtype)conf.attr[4]);
-    wrefresh(stdscr);
+    put_char(conf.lines - 3, x, (chtype)c | COLOR_PAIR(4) | (chtype)conf.attr[4]);
+    show_screen();
 }
 
 // The label and the text typed so far, as after each key.

@@ -2,12 +2,12 @@
 
 #include <cstdio>
 #include <cstring>
-#include <curses.h>
 #include <iterator>
 
 #include "app/dlog.h"
 #include "conf.h"
 #include "screen/listview.h"
+#include "screen/paint.h"
 
 namespace {
 
@@ -128,20 +128,6 @@ void format_key_row(text_out &out, const help_key_row &row)
     }
 }
 
-// Writes text at (y, 2), at most width characters, when the move succeeds.
-void write_text(int y, const char *text, int width)
-{
-    if (wmove(stdscr, y, text_column) != ERR)
-        waddnstr(stdscr, text, width);
-}
-
-// Paints width columns from (y, 2) in a style: its colour pair with its attribute.
-void paint_row(int y, int width, int style)
-{
-    if (wmove(stdscr, y, text_column) != ERR)
-        wchgat(stdscr, width, (attr_t)conf.attr[style], (short)style, nullptr);
-}
-
 const list_entry *current_entry()
 {
     const entry_list &list = conf.list;
@@ -187,11 +173,11 @@ void draw_info_row(int r, const list_entry *entry, int n)
     int y = 1 + r;
     memset(text, ' ', (size_t)n);
     text[n] = '\0';
-    write_text(y, text, n);
+    put_text(y, text_column, text, n);
     info_text kind = format_info_row(r, entry, text, (size_t)n);
     if (kind != info_text::none)
-        write_text(y, kind == info_text::filtered ? printable_name(text) : text, n);
-    paint_row(y, conf.lw, info_style);
+        put_text(y, text_column, kind == info_text::filtered ? printable_name(text) : text, n);
+    paint_span(y, text_column, conf.lw, info_style);
 }
 
 } // namespace
@@ -250,11 +236,10 @@ void draw_help()
         format_help_row(r, text, size);
         if (text[0] == '\0')
             continue;
-        write_text(1 + r, text, conf.lw);
-        paint_row(1 + r, conf.lw, help_style);
+        put_text(1 + r, text_column, text, conf.lw);
+        paint_span(1 + r, text_column, conf.lw, help_style);
     }
-    if (stdscr != nullptr)
-        wrefresh(stdscr);
+    show_screen();
     conf.list.top = top_help_screen;
 }
 
@@ -273,7 +258,6 @@ void draw_info()
     const list_entry *entry = current_entry();
     for (int r = 0; r < conf.lh; r++)
         draw_info_row(r, entry, n);
-    if (stdscr != nullptr)
-        wrefresh(stdscr);
+    show_screen();
     conf.list.top = top_info_screen;
 }
