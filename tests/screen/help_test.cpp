@@ -80,22 +80,6 @@ TEST_F(HelpScreen, RowsOnANarrowPanelAreCutAndUnboundKeysLeaveAGap)
     }
 }
 
-TEST_F(HelpScreen, RowTextsCutToTheGivenSize)
-{
-    char row[256];
-    for (int r = 0; r < help_row_count; r++) {
-        format_help_row(r, row, sizeof row);
-        EXPECT_EQ(row, default_help_rows[r]) << "row " << r;
-        format_help_row(r, row, 20);
-        EXPECT_EQ(row, default_help_rows[r].substr(0, 19)) << "row " << r;
-    }
-    format_help_row(help_row_count, row, sizeof row);
-    EXPECT_STREQ(row, "");
-    memset(row, 'x', sizeof row);
-    format_help_row(3, row, 1);
-    EXPECT_STREQ(row, "");
-}
-
 TEST_F(HelpScreen, ShortListAreaShowsOnlyTheRowsThatFit)
 {
     open_test_screen(10, 80);
