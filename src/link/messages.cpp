@@ -1,6 +1,8 @@
 #include "link/messages.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,15 +24,20 @@ namespace {
 // instead of undefined. found tells whether any digit was read.
 int read_number(const char *text, bool *found = nullptr)
 {
-    char *end = nullptr;
-    long value = strtol(text, &end, 10);
+    const char *p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        p++;
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        p++;
+    const char *digits = p;
+    int64_t value = 0;
+    for (; *p >= '0' && *p <= '9'; p++)
+        if (value <= (int64_t)INT_MAX + 1)
+            value = value * 10 + (*p - '0');
     if (found != nullptr)
-        *found = end != text;
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return (int)value;
+        *found = p != digits;
+    return (int)std::clamp<int64_t>(negative ? -value : value, INT_MIN, INT_MAX);
 }
 
 // "NAM", two more characters, then the number: a shorter key holds none.
@@ -153,9 +160,10 @@ constexpr message_key message_keys[] = {
 };
 static_assert(std::size(message_keys) == 29);
 
-void cut_field(char *text)
+// Cuts a text of `bytes` bytes to field_cut characters (bytes never undercounts its length).
+void cut_field(char *text, size_t bytes)
 {
-    if (strnlen(text, field_cut + 1) > field_cut)
+    if (bytes > field_cut)
         text[field_cut] = '\0';
 }
 
@@ -195,15 +203,17 @@ void parse_line(char *line, int length)
         return;
 
     char *key = line;
+    size_t key_bytes = (size_t)length;
     char *value = line + length;
     char *equals = strchr(line, '=');
     if (equals != nullptr && equals != line) {
         *equals = '\0';
+        key_bytes = (size_t)(equals - line);
         value = equals + 1;
     }
     if (traced)
         dlog(2, "a1:[%s], a2:[%s] (%d)", key, value, (unsigned char)line[length - 1]);
-    cut_field(key);
-    cut_field(value);
+    cut_field(key, key_bytes);
+    cut_field(value, (size_t)(line + length - value));
     dispatch(key, value, length);
 }

@@ -64,6 +64,65 @@ TEST_F(EntryListTest, OnlyFilesOrNothing)
     EXPECT_EQ(joined_texts(), (Texts{"one", "two", "three"}));
 }
 
+TEST_F(EntryListTest, TheIndexMatchesTheChainForEveryShortLength)
+{
+    for (int n = 0; n < 12; n++) {
+        Texts expected_dirs, expected_files;
+        for (int i = 0; i < n; i++) {
+            std::string text = std::to_string(i);
+            bool directory = (i * 7) % 3 == 0;
+            add_entry(directory ? -1 : 1, text.c_str());
+            (directory ? expected_dirs : expected_files).push_back(text);
+        }
+        finalize_list();
+        expected_dirs.insert(expected_dirs.end(), expected_files.begin(), expected_files.end());
+        EXPECT_EQ(joined_texts(), expected_dirs) << n;
+        EXPECT_EQ(conf.list.index[n], nullptr) << n;
+        free_list();
+    }
+}
+
+// Counts that disagree with the chains (written by someone else) must not put an entry into the
+// index twice, leave stale slots, or make freeing miss or repeat an entry (the sanitizer build
+// reports either).
+TEST_F(EntryListTest, CountsThatDisagreeWithTheChainsAreSurvived)
+{
+    add_entry(1, "a");
+    add_entry(1, "b");
+    add_entry(1, "c");
+    conf.list.fmt = 5;
+    finalize_list();
+    EXPECT_STREQ(conf.list.index[0]->text[0], "a");
+    EXPECT_STREQ(conf.list.index[1]->text[0], "b");
+    EXPECT_STREQ(conf.list.index[2]->text[0], "c");
+    EXPECT_EQ(conf.list.index[3], nullptr);
+    EXPECT_EQ(conf.list.index[4], nullptr);
+    conf.list.dmt = 2;
+    free_list();
+    EXPECT_EQ(conf.list.index[0], nullptr);
+    EXPECT_EQ(conf.list.index[2], nullptr);
+
+    add_entry(-1, "d");
+    add_entry(1, "f");
+    conf.list.dmt = 0;
+    free_list();
+    EXPECT_EQ(conf.list.dir_head, nullptr);
+    EXPECT_EQ(conf.list.file_head, nullptr);
+}
+
+TEST_F(EntryListTest, FreeingAChainEmptiesIt)
+{
+    list_entry *head = nullptr;
+    list_entry *tail = nullptr;
+    baddu(&head, &tail, 1, "a");
+    baddu(&head, &tail, -1, "b");
+    ASSERT_EQ(head->next, tail);
+    EXPECT_EQ(tail->prev, head);
+    free_chain(&head, &tail);
+    EXPECT_EQ(head, nullptr);
+    EXPECT_EQ(tail, nullptr);
+}
+
 TEST_F(EntryListTest, EntriesOwnAPrivateCopySharedByThePathModes)
 {
     char text[] = "Music/a, b, c.ogg";
