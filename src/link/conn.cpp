@@ -164,12 +164,11 @@ void say(const char *text)
     if (send(link.sock, link.say_buf, length, MSG_NOSIGNAL) >= 0)
         return;
     int error = errno;
-    char unsent[sizeof link.say_buf];
-    memcpy(unsent, link.say_buf, length + 1);
-    // A long command is cut together with the rest of the line; the limit is meant.
-    int wanted = snprintf(link.say_buf, say_error_limit, "say: error: (%d) %s [%s]", error,
-                          strerror(error), unsent);
-    (void)wanted;
+    char report[512];
+    snprintf(report, sizeof report, "say: error: (%d) %s [%s]", error, strerror(error),
+             link.say_buf);
+    // The report keeps to the 255-byte limit of its buffer: a long command is cut with it.
+    zt_strncpy(link.say_buf, report, say_error_limit - 1);
     dlog(0, "%s", link.say_buf);
     set_list_title(link.say_buf);
 }
