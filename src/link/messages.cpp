@@ -55,13 +55,6 @@ void store_text(char (&field)[size], const char *value)
     zt_strncpy(field, value, size - 1);
 }
 
-void show_message(const char *format, int a, int b = 0)
-{
-    char text[message_limit + 1];
-    snprintf(text, message_limit, format, a, b);
-    set_message(text);
-}
-
 void handle_list_line(const char *key, const char *value)
 {
     if (strchr(key, ']') == nullptr)
@@ -102,14 +95,18 @@ void handle_list_start(const char *value)
 {
     conf.player.list_t0 = time(nullptr);
     int count = read_number(value);
-    show_message("New list: %d entries", count < 0 ? 0 : count);
+    char text[message_limit + 1];
+    snprintf(text, message_limit, "New list: %d entries", count < 0 ? 0 : count);
+    set_message(text);
     init_list(nullptr);
 }
 
 void handle_list_end(const char *)
 {
-    show_message("Loaded %d in %ds", conf.player.list_last,
-                 (int)(time(nullptr) - conf.player.list_t0));
+    char text[message_limit + 1];
+    snprintf(text, message_limit, "Loaded %d in %ds", conf.player.list_last,
+             (int)(time(nullptr) - conf.player.list_t0));
+    set_message(text);
     dlog(2, "parse_line: LIST_END, dmt:%d fmt:%d", conf.list.dmt, conf.list.fmt);
     finalize_list();
 }
