@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "list/entry_list.h"
+#include "screen/listview.h"
 #include "test_support.h"
 
 namespace {
@@ -163,6 +164,26 @@ TEST_F(EntryListTest, ANewListLeavesNoSlotPointingAtAFreedEntry)
     EXPECT_EQ(conf.list.top, 2);
     EXPECT_EQ(conf.list.dir_head, nullptr);
     EXPECT_EQ(conf.list.file_head, nullptr);
+}
+
+// A key, a click or a resize may redraw the list between LIST_START and LIST_END; under the
+// sanitizers a read of a freed entry would end the test.
+TEST_F(EntryListTest, ADrawWhileANewListLoadsReadsNoFreedEntry)
+{
+    open_test_screen(24, 80);
+    for (int i = 0; i < 30; i++)
+        add_entry(i % 4 == 0 ? -1 : 1, "old entry");
+    finalize_list();
+    init_list(nullptr);
+    add_entry(-1, "new directory");
+    add_entry(-1, "another directory");
+    add_entry(2, "new file");
+    draw_list();
+    EXPECT_EQ(conf.list.index[0], nullptr);
+    EXPECT_EQ(conf.list.index[1], nullptr);
+    finalize_list();
+    EXPECT_STREQ(conf.list.index[2]->text[0], "new file");
+    close_test_screen();
 }
 
 TEST_F(EntryListTest, FreeingTheListKeepsThePositions)
