@@ -58,15 +58,11 @@ TEST_F(MessagesTest, TextsAreCutToTheirFields)
 {
     std::string sixty(60, 't');
     parse("TITLE=" + sixty);
-    parse("ARTIST=" + sixty);
-    parse("ALBUM=" + sixty);
     parse("COMMENT=" + sixty);
     parse("GENRE=" + sixty);
     parse("YEAR=" + sixty);
     parse("HELLO=" + sixty);
     EXPECT_EQ(std::string(conf.player.title), sixty.substr(0, 39));
-    EXPECT_EQ(std::string(conf.player.artist), sixty.substr(0, 39));
-    EXPECT_EQ(std::string(conf.player.album), sixty.substr(0, 39));
     EXPECT_EQ(std::string(conf.player.comment), sixty.substr(0, 39));
     EXPECT_EQ(std::string(conf.player.genre), sixty.substr(0, 15));
     EXPECT_EQ(std::string(conf.player.year), sixty.substr(0, 7));
@@ -167,23 +163,6 @@ TEST_F(MessagesTest, ListLinesFeedTheListInArrivalOrder)
     EXPECT_EQ(conf.list.index[1]->type, -7);
     EXPECT_EQ(conf.list.index[2]->type, 1);
     EXPECT_GT(conf.player.list_t0, 0);
-}
-
-TEST_F(MessagesTest, ANewListStartsEmptyWithCursorAndCurrentAtZero)
-{
-    parse("LIST_START=1");
-    parse("NAM00]=1,a");
-    parse("LIST_END");
-    parse("CUR=5");
-    conf.list.pos = 3;
-    parse("LIST_START=0");
-    EXPECT_EQ(conf.list.dmt + conf.list.fmt, 0);
-    EXPECT_EQ(conf.list.index[0], nullptr);
-    EXPECT_EQ(conf.list.cur, 0);
-    EXPECT_EQ(conf.list.pos, 0);
-    parse("LIST_END");
-    EXPECT_EQ(conf.list.dmt, 0);
-    EXPECT_EQ(conf.list.dir_head, nullptr);
 }
 
 } // namespace

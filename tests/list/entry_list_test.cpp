@@ -51,13 +51,8 @@ TEST_F(EntryListTest, DirectoriesComeBeforeFilesInArrivalOrder)
     EXPECT_EQ(conf.list.index[4], nullptr);
 }
 
-TEST_F(EntryListTest, OnlyFilesOrNothing)
+TEST_F(EntryListTest, AListOfOnlyFiles)
 {
-    finalize_list();
-    EXPECT_EQ(conf.list.dmt, 0);
-    EXPECT_EQ(conf.list.dir_head, nullptr);
-    EXPECT_EQ(conf.list.index[0], nullptr);
-
     add_entry(1, "one");
     add_entry(1, "two");
     add_entry(0, "three");
@@ -109,19 +104,6 @@ TEST_F(EntryListTest, CountsThatDisagreeWithTheChainsAreSurvived)
     free_list();
     EXPECT_EQ(conf.list.dir_head, nullptr);
     EXPECT_EQ(conf.list.file_head, nullptr);
-}
-
-TEST_F(EntryListTest, FreeingAChainEmptiesIt)
-{
-    list_entry *head = nullptr;
-    list_entry *tail = nullptr;
-    baddu(&head, &tail, 1, "a");
-    baddu(&head, &tail, -1, "b");
-    ASSERT_EQ(head->next, tail);
-    EXPECT_EQ(tail->prev, head);
-    free_chain(&head, &tail);
-    EXPECT_EQ(head, nullptr);
-    EXPECT_EQ(tail, nullptr);
 }
 
 TEST_F(EntryListTest, EntriesOwnAPrivateCopySharedByThePathModes)
@@ -184,25 +166,6 @@ TEST_F(EntryListTest, ADrawWhileANewListLoadsReadsNoFreedEntry)
     finalize_list();
     EXPECT_STREQ(conf.list.index[2]->text[0], "new file");
     close_test_screen();
-}
-
-TEST_F(EntryListTest, FreeingTheListKeepsThePositions)
-{
-    add_entry(-1, "d");
-    add_entry(1, "f");
-    finalize_list();
-    conf.list.cur = 1;
-    conf.list.pos = 1;
-    conf.list.top = -2;
-    free_list();
-    EXPECT_EQ(conf.list.dmt, 0);
-    EXPECT_EQ(conf.list.fmt, 0);
-    EXPECT_EQ(conf.list.dir_head, nullptr);
-    EXPECT_EQ(conf.list.dir_tail, nullptr);
-    EXPECT_EQ(conf.list.index[0], nullptr);
-    EXPECT_EQ(conf.list.cur, 1);
-    EXPECT_EQ(conf.list.pos, 1);
-    EXPECT_EQ(conf.list.top, -2);
 }
 
 TEST_F(EntryListTest, TheListHoldsAtMostTheIndexCapacity)
