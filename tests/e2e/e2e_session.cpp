@@ -1,0 +1,432 @@
+#include "e2e_session.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <ftw.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pty.h>
+#include <sstream>
+#include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using steady = std::chrono::steady_clock;
+
+steady::time_point deadline_after(int ms)
+{
+    return steady::now() + std::chrono::milliseconds(scaled_ms(ms));
+}
+
+int ms_until(steady::time_point deadline)
+{
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - steady::now());
+    return left.count() > 0 ? (int)left.count() : 0;
+}
+
+void set_nonblocking(int fd)
+{
+    int flags = fcntl(fd, F_GETFL);
+    fcntl(fd, F_SETFL, (flags < 0 ? 0 : flags) | O_NONBLOCK);
+}
+
+bool write_all(int fd, const char *bytes, size_t length)
+{
+    size_t done = 0;
+    steady::time_point deadline = deadline_after(5000);
+    while (done < length) {
+        ssize_t n = write(fd, bytes + done, length - done);
+        if (n > 0) {
+            done += (size_t)n;
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        if (ms_until(deadline) == 0)
+            return false;
+        pollfd p{fd, POLLOUT, 0};
+        poll(&p, 1, 50);
+    }
+    return true;
+}
+
+std::vector<char *> c_args(std::vector<std::string> &args)
+{
+    std::vector<char *> out;
+    for (std::string &arg : args)
+        out.push_back(arg.data());
+    out.push_back(nullptr);
+    return out;
+}
+
+std::vector<std::string> words_of(const char *text)
+{
+    std::vector<std::string> words;
+    std::istringstream in(text != nullptr ? text : "");
+    std::string word;
+    while (in >> word)
+        words.push_back(word);
+    return words;
+}
+
+// Reads the simulator's first line, "listening on <addr>:<port>".
+int read_sim_port(int fd)
+{
+    std::string line;
+    steady::time_point deadline = deadline_after(10000);
+    while (line.find('\n') == std::string::npos) {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, ms_until(deadline)) <= 0)
+            return -1;
+        char buf[256];
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n <= 0)
+            return -1;
+        line.append(buf, (size_t)n);
+    }
+    size_t colon = line.rfind(':', line.find('\n'));
+    if (line.rfind("listening on ", 0) != 0 || colon == std::string::npos)
+        return -1;
+    return atoi(line.c_str() + colon + 1);
+}
+
+int remove_entry(const char *path, const struct stat *, int, FTW *)
+{
+    return remove(path);
+}
+
+int run_counter = 0;
+
+// In a child before exec: a test that crashes or is killed leaves no process behind.
+void end_with_parent(int sig, pid_t parent)
+{
+    prctl(PR_SET_PDEATHSIG, sig);
+    if (getppid() != parent)
+        _exit(127);
+}
+
+// The client's environment: the private HOME and USER, an xterm, and no size from variables,
+// so that only the pseudo-terminal's size counts.
+void prepare_client_environment(const client_process &client)
+{
+    setenv("HOME", client.home.c_str(), 1);
+    setenv("USER", client.user.c_str(), 1);
+    setenv("LOGNAME", client.user.c_str(), 1);
+    setenv("TERM", "xterm", 1);
+    setenv("LANG", "C.UTF-8", 1);
+    unsetenv("LC_ALL");
+    unsetenv("LINES");
+    unsetenv("COLUMNS");
+    unsetenv("TMUX");
+}
+
+} // namespace
+
+int scaled_ms(int ms)
+{
+    const char *scale = getenv("VESK_E2E_TIME_SCALE");
+    int factor = scale != nullptr ? atoi(scale) : 1;
+    return ms * (factor > 1 ? factor : 1);
+}
+
+sim_process start_sim(const std::vector<std::string> &options)
+{
+    sim_process sim;
+    int out[2];
+    if (pipe2(out, O_CLOEXEC) != 0) {
+        sim.error = strerror(errno);
+        return sim;
+    }
+    std::vector<std::string> args{VESK_SIM_BINARY, "--port", "0", "--quiet"};
+    args.insert(args.end(), options.begin(), options.end());
+    std::vector<char *> argv = c_args(args);
+    pid_t parent = getpid();
+    sim.pid = fork();
+    if (sim.pid == 0) {
+        end_with_parent(SIGTERM, parent);
+        dup2(out[1], 1);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    sim.port = sim.pid > 0 ? read_sim_port(out[0]) : -1;
+    close(out[0]);
+    if (sim.port <= 0) {
+        sim.error = "the simulator did not report its port";
+        stop_sim(sim);
+    }
+    return sim;
+}
+
+void stop_sim(sim_process &sim)
+{
+    if (sim.pid <= 0)
+        return;
+    kill(sim.pid, SIGTERM);
+    steady::time_point deadline = deadline_after(3000);
+    int status;
+    while (waitpid(sim.pid, &status, WNOHANG) == 0) {
+        if (ms_until(deadline) == 0) {
+            kill(sim.pid, SIGKILL);
+            waitpid(sim.pid, &status, 0);
+            break;
+        }
+        usleep(5000);
+    }
+    sim.pid = -1;
+}
+
+void start_client(client_process &client, int port, int rows, int cols,
+                  const std::vector<std::string> &options)
+{
+    client.pid = -1;
+    client.master = -1;
+    client.term = vt_screen{};
+    client.exited = false;
+    client.status = 0;
+    char home[] = "/tmp/vesk-e2e-XXXXXX";
+    if (mkdtemp(home) == nullptr)
+        return;
+    client.home = home;
+    mkdir((client.home + "/.vesk").c_str(), 0700);
+    client.user = "vesk-e2e-" + std::to_string(getpid()) + "-" + std::to_string(++run_counter);
+
+    std::vector<std::string> args = words_of(getenv("VESK_E2E_CLIENT_WRAPPER"));
+    args.insert(args.end(), {VESK_CLIENT_BINARY, "-H", "127.0.0.1", "-P", std::to_string(port)});
+    args.insert(args.end(), options.begin(), options.end());
+    std::vector<char *> argv = c_args(args);
+
+    winsize size{(unsigned short)rows, (unsigned short)cols, 0, 0};
+    pid_t parent = getpid();
+    client.pid = forkpty(&client.master, nullptr, nullptr, &size);
+    if (client.pid == 0) {
+        end_with_parent(SIGKILL, parent);
+        prepare_client_environment(client);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    if (client.pid < 0)
+        return;
+    fcntl(client.master, F_SETFD, FD_CLOEXEC);
+    set_nonblocking(client.master);
+    vt_open(client.term, rows, cols, client.master);
+}
+
+void stop_client(client_process &client)
+{
+    if (client.pid > 0 && !client.exited) {
+        kill(client.pid, SIGKILL);
+        waitpid(client.pid, &client.status, 0);
+        client.exited = true;
+    }
+    if (client.master >= 0)
+        close(client.master);
+    client.master = -1;
+    vt_close(client.term);
+    if (!client.home.empty())
+        nftw(client.home.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+    client.home.clear();
+}
+
+bool pump(client_process &client, int wait_ms)
+{
+    if (client.master < 0)
+        return false;
+    pollfd p{client.master, POLLIN, 0};
+    int ready = poll(&p, 1, wait_ms);
+    bool closed = false;
+    if (ready > 0) {
+        char buf[16384];
+        for (;;) {
+            ssize_t n = read(client.master, buf, sizeof buf);
+            if (n > 0) {
+                vt_feed(client.term, buf, (size_t)n);
+                continue;
+            }
+            // EIO: every descriptor of the terminal's other side is closed.
+            closed = n == 0 || (errno != EAGAIN && errno != EINTR);
+            break;
+        }
+    }
+    if (!client.exited && waitpid(client.pid, &client.status, WNOHANG) == client.pid)
+        client.exited = true;
+    if (closed && !client.exited)
+        usleep(2000);
+    return !(closed && client.exited);
+}
+
+bool wait_until(client_process &client, const std::function<bool()> &done, int timeout_ms)
+{
+    steady::time_point deadline = deadline_after(timeout_ms);
+    for (;;) {
+        if (done())
+            return true;
+        if (!pump(client, 10))
+            return done();
+        if (ms_until(deadline) == 0)
+            return done();
+    }
+}
+
+bool wait_for_text(client_process &client, const std::string &text, int row, int timeout_ms)
+{
+    return wait_until(
+        client,
+        [&] {
+            for (int r = row < 0 ? 0 : row; r < client.term.rows && (row < 0 || r == row); r++)
+                if (vt_row(client.term, r).find(text) != std::string::npos)
+                    return true;
+            return false;
+        },
+        timeout_ms);
+}
+
+int wait_exit(client_process &client, int timeout_ms)
+{
+    if (!wait_until(client, [&] { return client.exited; }, timeout_ms))
+        return -1;
+    // What the client wrote last (its restored terminal, a message) still goes on the screen.
+    while (pump(client, 0)) {
+    }
+    return client.status;
+}
+
+void type(client_process &client, const std::string &bytes)
+{
+    write_all(client.master, bytes.data(), bytes.size());
+}
+
+void press(client_process &client, VTermKey key)
+{
+    vt_key(client.term, key);
+}
+
+void mouse_press(client_process &client, int row, int col)
+{
+    vt_mouse_button(client.term, row, col, true);
+}
+
+void mouse_release(client_process &client, int row, int col)
+{
+    vt_mouse_button(client.term, row, col, false);
+}
+
+void resize(client_process &client, int rows, int cols)
+{
+    winsize size{(unsigned short)rows, (unsigned short)cols, 0, 0};
+    ioctl(client.master, TIOCSWINSZ, &size);
+    vt_resize(client.term, rows, cols);
+    kill(client.pid, SIGWINCH);
+}
+
+std::string read_file(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool file_exists(const std::string &path)
+{
+    struct stat info;
+    return stat(path.c_str(), &info) == 0;
+}
+
+std::string conf_file_path(const client_process &client)
+{
+    return client.home + "/.vesk/vesk-remote-ncurses.conf";
+}
+
+script_peer start_script_peer()
+{
+    script_peer peer;
+    peer.listen_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof addr;
+    if (peer.listen_fd < 0 || bind(peer.listen_fd, (sockaddr *)&addr, sizeof addr) != 0 ||
+        listen(peer.listen_fd, 4) != 0 ||
+        getsockname(peer.listen_fd, (sockaddr *)&addr, &length) != 0) {
+        stop_script_peer(peer);
+        return peer;
+    }
+    peer.port = ntohs(addr.sin_port);
+    return peer;
+}
+
+void stop_script_peer(script_peer &peer)
+{
+    if (peer.conn_fd >= 0)
+        close(peer.conn_fd);
+    if (peer.listen_fd >= 0)
+        close(peer.listen_fd);
+    peer.conn_fd = -1;
+    peer.listen_fd = -1;
+}
+
+void serve_peer(script_peer &peer)
+{
+    if (peer.conn_fd < 0 && peer.listen_fd >= 0)
+        peer.conn_fd = accept4(peer.listen_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (peer.conn_fd < 0)
+        return;
+    char buf[4096];
+    for (;;) {
+        ssize_t n = recv(peer.conn_fd, buf, sizeof buf, 0);
+        if (n > 0) {
+            peer.received.append(buf, (size_t)n);
+            continue;
+        }
+        if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+            close(peer.conn_fd);
+            peer.conn_fd = -1;
+        }
+        return;
+    }
+}
+
+bool peer_send(script_peer &peer, const std::string &bytes)
+{
+    size_t done = 0;
+    steady::time_point deadline = deadline_after(5000);
+    while (peer.conn_fd >= 0 && done < bytes.size()) {
+        ssize_t n = send(peer.conn_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+        if (n > 0) {
+            done += (size_t)n;
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        if (ms_until(deadline) == 0)
+            return false;
+        pollfd p{peer.conn_fd, POLLOUT, 0};
+        poll(&p, 1, 50);
+    }
+    return done == bytes.size();
+}
+
+bool wait_for_command(client_process &client, script_peer &peer, const std::string &text,
+                      size_t offset, int timeout_ms)
+{
+    return wait_until(
+        client,
+        [&] {
+            serve_peer(peer);
+            return peer.received.find(text, offset) != std::string::npos;
+        },
+        timeout_ms);
+}

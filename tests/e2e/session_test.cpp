@@ -1,0 +1,350 @@
+// A user's session with the real client against the simulated core, read back from an emulated
+// xterm: what the screen shows after each key, click, resize or signal.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include "client_screen.h"
+#include "e2e_session.h"
+
+namespace {
+
+constexpr const char *root_title = "/media/library";
+constexpr const char *root_first = "/media/library/Amiga";
+constexpr int sim_ms_per_second = 200;
+
+class Session : public ::testing::Test {
+protected:
+    sim_process sim;
+    client_process client;
+
+    // Starts the simulator, then the client, and waits for the root list.
+    void launch(const std::vector<std::string> &sim_options = {}, int rows = 24, int cols = 80,
+                const std::vector<std::string> &client_options = {})
+    {
+        std::vector<std::string> options{"--tick-ms", std::to_string(sim_ms_per_second)};
+        options.insert(options.end(), sim_options.begin(), sim_options.end());
+        sim = start_sim(options);
+        ASSERT_GT(sim.pid, 0) << sim.error;
+        start_client(client, sim.port, rows, cols, client_options);
+        ASSERT_GT(client.pid, 0);
+        ASSERT_TRUE(wait_for_text(client, root_first, 1)) << vt_dump(client.term);
+    }
+
+    void TearDown() override
+    {
+        if (HasFailure() && client.term.vt != nullptr)
+            printf("screen at the end:\n%s", vt_dump(client.term).c_str());
+        stop_client(client);
+        stop_sim(sim);
+    }
+
+    const vt_screen &screen() const { return client.term; }
+
+    bool wait_for(const std::function<bool()> &done, int timeout_ms = 5000)
+    {
+        return wait_until(client, done, timeout_ms);
+    }
+
+    bool cursor_on(int i) { return vt_cell_at(client.term, 1 + i, 2).style.reverse; }
+
+    // Clicks a cell and holds the button until the press has had its effect, as a person's
+    // click takes a moment; true when it had.
+    bool click_until(int row, int col, const std::function<bool()> &done)
+    {
+        mouse_press(client, row, col);
+        bool happened = wait_for(done);
+        mouse_release(client, row, col);
+        return happened;
+    }
+
+    // Opens a path or a search word through the "o" prompt.
+    void open(const std::string &text)
+    {
+        type(client, "o");
+        ASSERT_TRUE(wait_for([&] { return message_text(screen()) == "open:"; }));
+        type(client, text + "\r");
+    }
+};
+
+TEST_F(Session, ShowsTheRootListInItsFrame)
+{
+    launch();
+    const char *entries[] = {"Amiga", "C64", "Consoles", "PC", "Music", "Videos", "Unusual"};
+    for (int i = 0; i < 7; i++)
+        EXPECT_EQ(list_text(screen(), i), std::string(root_title) + "/" + entries[i]);
+    EXPECT_EQ(list_text(screen(), 7), "");
+    // The title in the middle of the top border, between its tees.
+    EXPECT_EQ(vt_row(screen(), 0, 32, 47), "\u2524/media/library\u251c");
+    EXPECT_EQ(frame_problem(screen()), "");
+    // Directories are yellow; the cursor row is reversed.
+    vt_cell cursor_row = vt_cell_at(screen(), 1, 2);
+    vt_cell other_row = vt_cell_at(screen(), 2, 2);
+    EXPECT_EQ(other_row.style, (vt_style{3, 0, false}));
+    EXPECT_EQ(cursor_row.style, (vt_style{3, 0, true}));
+    EXPECT_EQ(state_symbol(screen()), "[]");
+    EXPECT_EQ(volume_field(screen()), " 70");
+    EXPECT_EQ(volume_bar(screen()), "[########---]");
+    EXPECT_TRUE(screen().altscreen);
+    EXPECT_NE(screen().mouse_mode, VTERM_PROP_MOUSE_NONE);
+}
+
+TEST_F(Session, CursorKeysMoveTheCursorAndEnterOpensADirectory)
+{
+    launch();
+    press(client, VTERM_KEY_DOWN);
+    press(client, VTERM_KEY_DOWN);
+    ASSERT_TRUE(wait_for([&] { return cursor_on(2); }));
+    EXPECT_FALSE(cursor_on(0));
+    EXPECT_FALSE(cursor_on(1));
+    press(client, VTERM_KEY_UP);
+    ASSERT_TRUE(wait_for([&] { return cursor_on(1) && !cursor_on(2); }));
+    press(client, VTERM_KEY_DOWN);
+    press(client, VTERM_KEY_ENTER);
+    ASSERT_TRUE(wait_for_text(client, "/media/library/Consoles/NES", 1));
+    EXPECT_EQ(vt_row(screen(), 0, 27, 51), "\u2524/media/library/Consoles\u251c");
+    const char *consoles[] = {"NES", "Game Boy", "Atari ST", "Atari XL", "X68000"};
+    for (int i = 0; i < 5; i++)
+        EXPECT_EQ(list_text(screen(), i), std::string("/media/library/Consoles/") + consoles[i]);
+    EXPECT_TRUE(cursor_on(0));
+    press(client, VTERM_KEY_END);
+    ASSERT_TRUE(wait_for([&] { return cursor_on(4) && !cursor_on(0); }));
+    press(client, VTERM_KEY_HOME);
+    ASSERT_TRUE(wait_for([&] { return cursor_on(0) && !cursor_on(4); }));
+    // Back up: the cursor returns to the directory we came from.
+    press(client, VTERM_KEY_LEFT);
+    ASSERT_TRUE(wait_for_text(client, "\u2524/media/library\u251c", 0));
+    ASSERT_TRUE(wait_for([&] { return cursor_on(2); }));
+    EXPECT_EQ(list_text(screen(), 2), "/media/library/Consoles");
+    EXPECT_EQ(frame_problem(screen()), "");
+}
+
+TEST_F(Session, PlayingAClipShowsItsStateTimeAndFormat)
+{
+    launch();
+    for (int i = 0; i < 3; i++)
+        press(client, VTERM_KEY_DOWN);
+    press(client, VTERM_KEY_ENTER);
+    ASSERT_TRUE(wait_for_text(client, "/media/library/PC/Canyon.mid", 3));
+    // The core sends the file first; directories still come first on the screen.
+    EXPECT_EQ(list_text(screen(), 0), "/media/library/PC/AdLib");
+    EXPECT_EQ(list_text(screen(), 1), "/media/library/PC/Tracker");
+    press(client, VTERM_KEY_END);
+    press(client, VTERM_KEY_ENTER);
+    ASSERT_TRUE(wait_for([&] { return state_symbol(screen()) == "|>"; }));
+    ASSERT_TRUE(wait_for([&] { return message_text(screen()) == "Canyon - George Stone"; }));
+    EXPECT_EQ(total_time_field(screen()), "  2:20");
+    EXPECT_EQ(format_field(screen()), " 32kHz   --/--   2ch");
+    // The playing file under the cursor: blue and reversed.
+    EXPECT_EQ(vt_cell_at(screen(), 3, 2).style, (vt_style{7, 4, true}));
+    // The time advances with the core's reports, and the progress bar with it.
+    ASSERT_TRUE(wait_for([&] { return time_field(screen()) == "   0:02"; }));
+    ASSERT_TRUE(wait_for([&] { return time_field(screen()) == "   0:03"; }));
+    EXPECT_EQ(vt_row(screen(), 20, 42, 43), "[#");
+    EXPECT_EQ(vt_row(screen(), 20, 76, 76), "]");
+    type(client, "p");
+    ASSERT_TRUE(wait_for([&] { return state_symbol(screen()) == "||"; }));
+    type(client, "p");
+    ASSERT_TRUE(wait_for([&] { return state_symbol(screen()) == "|>"; }));
+    EXPECT_EQ(frame_problem(screen()), "");
+}
+
+TEST_F(Session, VolumeKeysAndClicksOnTheVolumeBarChangeTheVolume)
+{
+    launch();
+    type(client, "=");
+    ASSERT_TRUE(wait_for([&] { return volume_field(screen()) == " 73"; }));
+    type(client, "--");
+    ASSERT_TRUE(wait_for([&] { return volume_field(screen()) == " 67"; }));
+    EXPECT_EQ(volume_bar(screen()), "[########---]");
+    // The middle of the eleven cells is half volume.
+    ASSERT_TRUE(click_until(23, 65, [&] { return volume_field(screen()) == " 50"; }));
+    EXPECT_EQ(volume_bar(screen()), "[######-----]");
+    // The left bracket asks for less than nothing; the core keeps it at 0.
+    ASSERT_TRUE(click_until(23, 59, [&] { return volume_field(screen()) == "  0"; }));
+    EXPECT_EQ(volume_bar(screen()), "[-----------]");
+}
+
+TEST_F(Session, HelpAndInfoScreensTakeTheListAreaAndGiveItBack)
+{
+    launch();
+    type(client, "h");
+    ASSERT_TRUE(wait_for([&] { return list_text(screen(), 0) == "vesk-remote-ncurses ver:0.1"; }));
+    EXPECT_EQ(list_text(screen(), 1), "vesk-core ver:0.1-sim");
+    EXPECT_EQ(list_text(screen(), 3).rfind("quit:q  enter/play:RIGHT  stop:\\  pause:p", 0), 0u)
+        << list_text(screen(), 3);
+    EXPECT_EQ(frame_problem(screen()), "");
+    type(client, "h");
+    ASSERT_TRUE(wait_for([&] { return list_text(screen(), 0) == root_first; }));
+
+    open("/media/library/C64/Hubbard, Rob/Commando.sid");
+    ASSERT_TRUE(wait_for([&] { return message_text(screen()) == "Commando - Rob Hubbard"; }));
+    // Three sub-songs: the first of them shows instead of a bit rate.
+    EXPECT_EQ(format_field(screen()), " 44kHz   01/03   1ch");
+    type(client, "i");
+    ASSERT_TRUE(wait_for([&] { return list_text(screen(), 5) == "Title:   Commando"; }));
+    const char *info[] = {
+        "",
+        "Path:    /media/library/C64/Hubbard, Rob/Commando.sid",
+        "File:    /media/library/C64/Hubbard, Rob/Commando.sid",
+        "Player:  (5) SP2",
+        "",
+        "Title:   Commando",
+        "Artist:  Rob Hubbard",
+        "Album:   Elite",
+        "Year:    1985",
+        "Genre:   Game",
+        "Comment: sub-songs: title, hiscore, game over",
+    };
+    for (int i = 0; i < 11; i++)
+        EXPECT_EQ(list_text(screen(), i), info[i]) << "info row " << i;
+    EXPECT_EQ(frame_problem(screen()), "");
+    type(client, "i");
+    ASSERT_TRUE(wait_for([&] {
+        return list_text(screen(), 0) == "/media/library/C64/Hubbard, Rob/Commando.sid";
+    }));
+}
+
+TEST_F(Session, AClickOnTheNextButtonPlaysTheNextClip)
+{
+    launch();
+    open("/media/library/Amiga/Protracker/4mat - Eternity.mod");
+    ASSERT_TRUE(wait_for([&] { return message_text(screen()) == "Eternity - 4mat"; }));
+    EXPECT_EQ(vt_cell_at(screen(), 1, 2).style.bg, 4);
+    EXPECT_EQ(vt_row(screen(), 23, 14, 17), " >| ");
+    ASSERT_TRUE(click_until(23, 15, [&] { return message_text(screen()) == "Elysium - Jester"; }));
+    ASSERT_TRUE(wait_for([&] { return vt_cell_at(screen(), 2, 2).style.bg == 4; }));
+    EXPECT_EQ(vt_cell_at(screen(), 1, 2).style.bg, 0);
+    EXPECT_EQ(list_text(screen(), 1), "/media/library/Amiga/Protracker/Jester - Elysium.mod");
+}
+
+TEST_F(Session, OpenWithASearchWordShowsTheMatches)
+{
+    launch();
+    type(client, "o");
+    ASSERT_TRUE(wait_for([&] { return message_text(screen()) == "open:"; }));
+    type(client, "hubbard");
+    ASSERT_TRUE(wait_for([&] { return message_text(screen()) == "open: hubbard"; }));
+    type(client, "\r");
+    ASSERT_TRUE(wait_for_text(client, "/media/library/C64/Hubbard, Rob/Commando.sid", 1));
+    EXPECT_EQ(vt_row(screen(), 0, 26, 52), "\u2524search: hubbard (2 found)\u251c");
+    EXPECT_EQ(list_text(screen(), 1), "/media/library/C64/Hubbard, Rob/Monty on the Run.sid");
+    EXPECT_EQ(list_text(screen(), 2), "");
+}
+
+TEST_F(Session, QuitExitsWithZeroAndSavesTheConfiguration)
+{
+    launch({}, 24, 80, {"-l", "2"});
+    EXPECT_EQ(vt_row(screen(), 0, 0, 0), "+");
+    EXPECT_FALSE(file_exists(conf_file_path(client)));
+    type(client, "q");
+    int status = wait_exit(client);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(screen().altscreen);
+    std::string saved = read_file(conf_file_path(client));
+    for (const std::string &line :
+         {std::string("lineart=2\n"), std::string("fullpath=2\n"),
+          std::string("remote_host=127.0.0.1\n"), "remote_port=" + std::to_string(sim.port) + "\n",
+          std::string("k_quit=q\n"), std::string("k_mup=UP\n")})
+        EXPECT_NE(saved.find(line), std::string::npos) << line << "missing from:\n" << saved;
+}
+
+TEST_F(Session, InterruptExitsWith255AndSavesNothing)
+{
+    launch();
+    type(client, "\x03");
+    int status = wait_exit(client);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 255);
+    EXPECT_FALSE(file_exists(conf_file_path(client)));
+    EXPECT_FALSE(screen().altscreen);
+    bool told = false;
+    for (int row = 0; row < screen().rows; row++)
+        told = told || vt_row(screen(), row).find("Caught signal: 2 (SIGINT)") != std::string::npos;
+    EXPECT_TRUE(told) << vt_dump(screen());
+}
+
+TEST_F(Session, ResizeRedrawsAtTheNewSize)
+{
+    launch();
+    resize(client, 30, 100);
+    // The volume bar is drawn last.
+    ASSERT_TRUE(wait_for([&] {
+        return frame_problem(screen()).empty() && volume_bar(screen()) == "[########---]";
+    })) << frame_problem(screen());
+    EXPECT_EQ(vt_row(screen(), 0, 42, 57), "\u2524/media/library\u251c");
+    EXPECT_EQ(list_text(screen(), 0), root_first);
+    EXPECT_EQ(volume_field(screen()), " 70");
+    // The progress bar spans the wider separator; nothing of the old bottom rows is left.
+    EXPECT_EQ(vt_row(screen(), 26, 42, 42), "[");
+    EXPECT_EQ(vt_row(screen(), 26, 96, 96), "]");
+    for (int row = 19; row <= 23; row++)
+        EXPECT_EQ(list_text(screen(), row - 1), "") << "row " << row;
+    // Keys and the mouse work at once at the new size.
+    press(client, VTERM_KEY_DOWN);
+    ASSERT_TRUE(wait_for([&] { return cursor_on(1); }));
+    ASSERT_TRUE(click_until(29, 85, [&] { return volume_field(screen()) == " 50"; }));
+
+    resize(client, 12, 50);
+    ASSERT_TRUE(wait_for([&] {
+        return frame_problem(screen()).empty() && volume_bar(screen()) == "[######-----]";
+    })) << frame_problem(screen());
+    EXPECT_EQ(list_text(screen(), 0), root_first);
+    EXPECT_EQ(volume_field(screen()), " 50");
+    // Too narrow for a progress bar: the separator is a plain line.
+    std::string separator;
+    for (int i = 1; i <= 48; i++)
+        separator += vt_hline;
+    EXPECT_EQ(vt_row(screen(), 8, 1, 48), separator);
+}
+
+TEST_F(Session, CoreQuitLeavesTheClientRunningDisconnected)
+{
+    launch();
+    type(client, "Q");
+    ASSERT_TRUE(wait_for([&] {
+        return message_text(screen()) == "disconnected." && list_text(screen(), 0).empty();
+    }));
+    EXPECT_EQ(vt_row(screen(), 0, 39, 40), "\u2524\u251c");
+    EXPECT_EQ(frame_problem(screen()), "");
+    // Keys still work; commands have nowhere to go and do no harm.
+    type(client, "]=");
+    type(client, "h");
+    ASSERT_TRUE(wait_for([&] { return list_text(screen(), 1) == "vesk-core ver:disconnected."; }));
+    type(client, "h");
+    ASSERT_TRUE(wait_for([&] { return list_text(screen(), 1) == ""; }));
+    type(client, "q");
+    int status = wait_exit(client);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// The session scripts/memcheck runs under valgrind: lists loaded and replaced, a long one among
+// them, a clip played, the core's quit and the user's.
+TEST_F(Session, ListsLoadedAndReplacedUntilCoreQuitAndQuit)
+{
+    launch({"--big", "3000"});
+    type(client, "9");
+    ASSERT_TRUE(wait_for_text(client, "/media/library/Big/clip-0000000.mod", 1));
+    press(client, VTERM_KEY_END);
+    ASSERT_TRUE(wait_for_text(client, "/media/library/Big/clip-0002999.mod"));
+    type(client, "/");
+    ASSERT_TRUE(wait_for_text(client, root_first, 1));
+    press(client, VTERM_KEY_DOWN);
+    press(client, VTERM_KEY_ENTER);
+    ASSERT_TRUE(wait_for_text(client, "/media/library/C64/Hubbard, Rob", 1));
+    type(client, ";");
+    ASSERT_TRUE(wait_for_text(client, "/media/library/C64/Hubbard, Rob/Commando.sid", 1));
+    press(client, VTERM_KEY_ENTER);
+    ASSERT_TRUE(wait_for([&] { return state_symbol(screen()) == "|>"; }));
+    type(client, "i");
+    ASSERT_TRUE(wait_for([&] { return list_text(screen(), 5) == "Title:   Commando"; }));
+    type(client, "Q");
+    ASSERT_TRUE(wait_for([&] { return message_text(screen()) == "disconnected."; }));
+    type(client, "q");
+    int status = wait_exit(client, 20000);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+} // namespace
