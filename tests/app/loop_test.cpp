@@ -116,7 +116,7 @@ struct client_run {
 
 static client_run start_client(const std::vector<std::string> &args)
 {
-    const char *binary = getenv("VESK_CLIENT");
+    const char *binary = VESK_CLIENT_BINARY;
     client_run run;
     winsize size{24, 80, 0, 0};
     run.pid = forkpty(&run.master, nullptr, nullptr, &size);
@@ -139,9 +139,11 @@ static int wait_client(client_run &run, int timeout_ms)
     char buf[4096];
     for (int waited = 0; waited < timeout_ms; waited += 10) {
         pollfd p{run.master, POLLIN, 0};
-        if (poll(&p, 1, 10) == 1 && read(run.master, buf, sizeof buf) <= 0)
-            break;
         int status;
+        if (poll(&p, 1, 10) == 1 && read(run.master, buf, sizeof buf) <= 0) {
+            waitpid(run.pid, &status, 0);  // the terminal closed: the client has ended
+            return status;
+        }
         if (waitpid(run.pid, &status, WNOHANG) == run.pid)
             return status;
     }
@@ -153,7 +155,6 @@ static int wait_client(client_run &run, int timeout_ms)
 
 TEST(Client, GreetsTheCoreAndQuitsOnQ)
 {
-    ASSERT_NE(getenv("VESK_CLIENT"), nullptr);
     test_peer peer = start_peer();
     client_run run = start_client({"-H", "127.0.0.1", "-P", std::to_string(peer.port)});
     ASSERT_TRUE(accept_peer(peer, 5000));

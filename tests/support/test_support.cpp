@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <netinet/in.h>
 #include <poll.h>
@@ -13,6 +14,15 @@
 #include "app/util.h"
 #include "list/entry_list.h"
 #include "screen/window.h"
+
+// ctest may start a test with descriptor 0 closed; a file opened then would take its number
+// and be replaced by the test terminal's input.
+[[gnu::constructor]] static void open_standard_descriptors()
+{
+    for (int fd = 0; fd < 3; fd++)
+        if (fcntl(fd, F_GETFD) < 0)
+            open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+}
 
 static char private_dir[256];
 static pid_t private_dir_owner;
@@ -41,7 +51,7 @@ const char *test_tmp_dir()
 void reset_conf()
 {
     free_list();
-    if (conf.link.sock >= 0)
+    if (conf.link.sock > 0)  // a fresh record holds 0, which is the terminal, not a socket
         close(conf.link.sock);
     if (conf.log.file != nullptr)
         fclose(conf.log.file);
