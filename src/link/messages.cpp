@@ -111,9 +111,16 @@ void handle_list_end(const char *)
     finalize_list();
 }
 
+// Texts from the core go to the message line one byte per column: no byte of theirs may move the
+// cursor or reach the terminal as a control sequence.
+void show_core_text(const char *value)
+{
+    set_message(printable_name(value));
+}
+
 void handle_corequit(const char *value)
 {
-    set_message(value);
+    show_core_text(value);
     disconnect();
 }
 
@@ -128,8 +135,8 @@ constexpr message_key message_keys[] = {
     {"TIME", [](const char *v) { conf.player.s_cur = (float)read_number(v); draw_time(); }},
     {"TTIME", [](const char *v) { conf.player.s_dur = (float)read_number(v); draw_total_time(); }},
     {"STATE", [](const char *v) { conf.player.state = read_number(v); draw_state(); }},
-    {"D", [](const char *v) { set_message(v); }},
-    {"CURNAME", [](const char *v) { set_message(v); }},
+    {"D", show_core_text},
+    {"CURNAME", show_core_text},
     {"CUR", [](const char *v) { conf.list.cur = read_number(v); scrollto(conf.list.cur, 1); }},
     {"LISTNAME", [](const char *v) { set_list_title(v); }},
     {"SHUFFLE", [](const char *v) { conf.player.shuffle = read_number(v); draw_shuffle(); }},

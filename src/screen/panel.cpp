@@ -119,7 +119,8 @@ void draw_list_title()
 {
     if (!screen_ready())
         return;
-    const char *name = conf.player.list_name;
+    // The title may come from the core: one byte, one column, no control sequence.
+    const char *name = printable_name(conf.player.list_name);
     int cols = conf.cols;
     title_span span = title_span_for((int)strlen(name), cols);
     draw_hline(0, 1, conf.glyphs.hline, cols - 2);

@@ -144,6 +144,10 @@ void window_resize()
     // Leaving and re-entering curses mode makes it take up the terminal's new size.
     endwin();
     wrefresh(stdscr);
+    // Leaving curses mode also left keypad and mouse reporting; a key typed before the next read
+    // would otherwise arrive in the wrong form.
+    keypad(stdscr, TRUE);
+    mousemask(mouse_events, nullptr);
     dlog(8, "window_resize: L:%d, C:%d", LINES, COLS);
     conf.lines = LINES;
     conf.cols = COLS;
