@@ -134,7 +134,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
         abort();
     snprintf(conf_file, sizeof conf_file, "%s/vesk-remote-ncurses.conf", dir);
     setenv("HOME", home, 1);
-    // The reader reports a missing file on standard output; thousands of runs need no copy.
+    // The reader reports a missing file and the usage text goes to standard output; thousands of
+    // runs need no copy.
     if (freopen("/dev/null", "w", stdout) == nullptr)
         abort();
     return 0;
@@ -158,6 +159,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     load(args);
     if (!conf.conf_path_ok || strcmp(conf.conf_path, conf_file) != 0)
         abort();
+    // The usage text with whatever keys the file bound.
+    print_usage(program_name, conf.conf_path);
     saved_settings before = snapshot();
     save_conf();
 

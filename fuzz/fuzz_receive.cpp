@@ -25,6 +25,7 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "app/util.h"
@@ -419,7 +420,12 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     h.peer = -1;
     conf.link.sock = -1;
     make_private_dir(conf.tmp_dir, sizeof conf.tmp_dir);
+    // The now-playing file is written only into a directory that is already there.
     setenv("USER", "fuzz", 1);
+    char now_playing_dir[300];
+    snprintf(now_playing_dir, sizeof now_playing_dir, "%s/vesk-fuzz", conf.tmp_dir);
+    if (mkdir(now_playing_dir, 0700) != 0)
+        abort();
     // Log lines are formatted and written at the levels the input asks for, to nowhere.
     conf.log.file = fopen("/dev/null", "w");
     bind_default_keys();

@@ -89,8 +89,8 @@ def user_op(rng):
     if kind == 1:
         return bytes([0x98, rng.choice([10, 13, 47, 65])])
     if kind == 2:
-        keys = rng.choice([b"j", b"k", b"\x1b[B", b"\x1b[6~", b"h", b"i", b"\x0c", b"ofoo\n"])
-        return bytes([0xA0 + len(keys) - 1]) + keys
+        return typed(rng.choice([b"j", b"k", b"\x1b[B", b"\x1b[6~", b"h", b"i", b"\x0c",
+                                 b"ofoo\n"]))
     if kind == 3:
         return bytes([0xB0, rng.randrange(256), rng.randrange(256), rng.randrange(8)])
     if kind == 4:
@@ -117,8 +117,27 @@ def run_op(byte, count):
     return bytes([0xF8, ord(byte), count & 0xFF, count >> 8])
 
 
+def typed(keys):
+    """Keys typed on the terminal, then one key read."""
+    return bytes([0xA0 + len(keys) - 1]) + keys
+
+
+def press(x, y, state=0):
+    """A mouse event at (x, y) on the 24x80 start screen; state 0 presses button 1."""
+    return bytes([0xB0, x + 1, y + 1, state])
+
+
 def handmade_streams():
+    listing = b"LIST_START=30\n" + b"".join(b"NAME[%d]=%d,entry %d\n" % (i, i % 3 - 1, i)
+                                            for i in range(1, 31)) + b"LIST_END\nCUR=4\n"
     return {
+        "mouse_bars": read_op(listing[:120]) + read_op(listing[120:]) +
+                      read_op(b"TTIME=200\nTIME=50\nVOL=40\n") +
+                      press(60, 20) + press(70, 23) + press(78, 10) + press(10, 5) +
+                      press(40, 7, 5) + press(40, 7, 6) + press(3, 3, 1) + press(75, 0) +
+                      press(45, 22, 2),
+        "prompt_edit": read_op(listing) + typed(b"oab\x7f\x7fcd") + typed(b"oxy\x1b") +
+                       typed(b"o\n") + bytes([0x90, 20, 0xF6, 9]) + typed(b"o\x1b["),
         "carry_4091": read_op(b"CURNAME=") + run_op("a", 2000) + run_op("b", 2083) +
                       read_op(b"\n"),
         "carry_4092": read_op(b"TITLE=") + run_op("c", 4086) + read_op(b"\nTIME=3\n"),
