@@ -74,6 +74,7 @@ struct link_state {
     char rxbuf[rx_capacity];
     char carry[rx_capacity];
     int carry_len;
+    char failure[128];  // why the connection attempt failed, for the message line
 };
 
 struct log_state {

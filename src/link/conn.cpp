@@ -37,6 +37,20 @@ int clamp(int value, int low, int high)
     return value < low ? low : value > high ? high : value;
 }
 
+// Keeps the reason of a failed attempt so that the user learns it, not only the log.
+void note_failure(const char *reason)
+{
+    zt_strncpy(conf.link.failure, reason, sizeof conf.link.failure - 1);
+}
+
+void report_failed_connection()
+{
+    char text[512];
+    snprintf(text, sizeof text, "cannot reach %s:%d: %s", conf.remote_host, conf.remote_port,
+             conf.link.failure);
+    set_message(printable_name(text));
+}
+
 void set_nonblocking(int fd)
 {
     int flags = fcntl(fd, F_GETFL);
@@ -51,6 +65,7 @@ bool wait_connected(int fd, const char *host, int port)
 {
     if (fd >= FD_SETSIZE) {
         dlog(8, "mkconn:connect %s:%d error: %s", host, port, strerror(EMFILE));
+        note_failure(strerror(EMFILE));
         return false;
     }
     fd_set readable;
@@ -61,10 +76,12 @@ bool wait_connected(int fd, const char *host, int port)
     int rc = select(fd + 1, &readable, &writable, nullptr, &wait);
     if (rc == 0) {
         dlog(8, "mkconn:connect timed out %s:%d error: %s", host, port, strerror(errno));
+        note_failure(strerror(ETIMEDOUT));
         return false;
     }
     if (rc < 0) {
         dlog(8, "mkconn:connect %s:%d error: %s", host, port, strerror(errno));
+        note_failure(strerror(errno));
         return false;
     }
     int error = 0;
@@ -73,6 +90,7 @@ bool wait_connected(int fd, const char *host, int port)
         error = errno;
     if (error != 0) {
         dlog(8, "mkconn:connect wait failed %s:%d error: %s", host, port, strerror(error));
+        note_failure(strerror(error));
         return false;
     }
     return true;
@@ -110,6 +128,8 @@ void connectto()
     if (conf.remote_host[0] == '\0')
         return;
     conf.link.sock = mkconn(conf.remote_host, conf.remote_port);
+    if (conf.link.sock < 0)
+        report_failed_connection();
     char greeting[greeting_size];
     snprintf(greeting, sizeof greeting, "EHLO %d", conf.fullpath);
     say(greeting);
@@ -121,12 +141,15 @@ int mkconn(const char *host, int port)
     if (he == nullptr || he->h_addrtype != AF_INET || he->h_length != 4 ||
         he->h_addr_list[0] == nullptr) {
         dlog(8, "mkconn:ghbn failed %s:%d", host, port);
+        note_failure(hstrerror(h_errno));
         return -1;
     }
     const unsigned char *a = (const unsigned char *)he->h_addr_list[0];
     uint32_t address = (uint32_t)a[0] << 24 | (uint32_t)a[1] << 16 | (uint32_t)a[2] << 8 | a[3];
-    if (address == nxdomain_redirect)
+    if (address == nxdomain_redirect) {
+        note_failure(hstrerror(HOST_NOT_FOUND));
         return -1;
+    }
     dlog(8, "mkconn:ghbn %d.%d.%d.%d:%d 0x%08x", a[0], a[1], a[2], a[3], port, address);
 
     sockaddr_in peer{};
@@ -141,6 +164,7 @@ int mkconn(const char *host, int port)
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     if (fd < 0) {
         dlog(8, "mkconn:setsockopt error: %s", strerror(socket_error));
+        note_failure(strerror(socket_error));
         return -1;
     }
     connect(fd, (const sockaddr *)&peer, sizeof peer);
