@@ -27,7 +27,10 @@ protected:
         ASSERT_GT(sim.pid, 0) << sim.error;
         start_client(client, sim.port, rows, cols, client_options);
         ASSERT_GT(client.pid, 0);
-        ASSERT_TRUE(wait_for_text(client, root_first, 1)) << vt_dump(client.term);
+        // The volume comes last in the core's first report.
+        ASSERT_TRUE(wait_for([&] {
+            return list_text(screen(), 0) == root_first && volume_field(screen()) == " 70";
+        })) << vt_dump(client.term);
     }
 
     void TearDown() override
