@@ -18,10 +18,6 @@ protected:
     void SetUp() override
     {
         reset_conf();
-        // Descriptor 0 must stay taken, or the first socket of a test would get it, and the
-        // client treats 0 as "no socket".
-        if (fcntl(0, F_GETFD) < 0)
-            open("/dev/null", O_RDONLY);
         unlink(dlog_path());
     }
 
