@@ -298,7 +298,7 @@ int wait_exit(client_process &client, int timeout_ms)
     if (!wait_until(client, [&] { return client.exited; }, timeout_ms))
         return -1;
     // What the client wrote last (its restored terminal, a message) still goes on the screen.
-    while (pump(client, 0)) {
+    for (int reads = 0; reads < 100 && pump(client, 10); reads++) {
     }
     return client.status;
 }

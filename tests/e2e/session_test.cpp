@@ -183,6 +183,16 @@ TEST_F(Session, VolumeKeysAndClicksOnTheVolumeBarChangeTheVolume)
     EXPECT_EQ(volume_bar(screen()), "[-----------]");
 }
 
+// A quick tap, or a click over a slow link, brings the press and the release in one read.
+TEST_F(Session, APressAndAReleaseArrivingTogetherStillClick)
+{
+    launch();
+    mouse_press(client, 23, 65);
+    mouse_release(client, 23, 65);
+    ASSERT_TRUE(wait_for([&] { return volume_field(screen()) == " 50"; }));
+    EXPECT_EQ(volume_bar(screen()), "[######-----]");
+}
+
 TEST_F(Session, HelpAndInfoScreensTakeTheListAreaAndGiveItBack)
 {
     launch();
