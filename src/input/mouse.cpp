@@ -137,7 +137,8 @@ void hold_repeat(int code, MEVENT &ev)
     }
 }
 
-int handle_press(MEVENT &ev)
+// released: the release came in the same read as the press, so there is no hold to wait for.
+int handle_press(MEVENT &ev, bool released)
 {
     const click_region *region = region_at(ev.x, ev.y);
     int code = region != nullptr ? region->code : 0;
@@ -160,7 +161,10 @@ int handle_press(MEVENT &ev)
         break;
     }
     if (repeats_while_held(code)) {
-        hold_repeat(code, ev);
+        if (released)
+            check_key(code);
+        else
+            hold_repeat(code, ev);
         return 0;
     }
     return code;
@@ -182,7 +186,12 @@ int ccm()
         return 0;
     }
     if (ev.bstate & BUTTON1_PRESSED)
-        return handle_press(ev);
+        return handle_press(ev, false);
+    // A quick tap (or a slow link) can bring press and release in one read: curses then queues
+    // both behind one KEY_MOUSE and hands out the newer first. The press is still a click.
+    MEVENT press;
+    if ((ev.bstate & BUTTON1_RELEASED) && getmouse(&press) == OK && (press.bstate & BUTTON1_PRESSED))
+        return handle_press(press, true);
     log_other_event(ev);
     if (ev.bstate & (BUTTON1_RELEASED | BUTTON1_CLICKED))
         return 0;

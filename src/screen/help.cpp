@@ -193,7 +193,8 @@ void format_help_row(int r, char *buf, size_t size)
         snprintf(buf, size, "vesk-remote-ncurses ver:%s", program_version);
         return;
     case 1:
-        snprintf(buf, size, "vesk-core ver:%s", conf.player.core_version);
+        // The version text comes from the core: one byte, one column, no control sequence.
+        snprintf(buf, size, "vesk-core ver:%s", printable_name(conf.player.core_version));
         return;
     case 2:
         format_ruler(out, "-- keys: ");
