@@ -8,7 +8,8 @@
 //   0x80-0x8f  a read of ((op & 0x0f) << 8 | next byte) + 1 bytes that follow
 //   0x90-0x97  check_key with an action code, 0x98-0x9f with any 16-bit code
 //   0xa0-0xaf  (op & 0x0f) + 1 bytes typed on the terminal, then one c_get_key
-//   0xb0-0xbf  a mouse event at (x, y) with one of several button states, through c_get_key
+//   0xb0-0xbf  a mouse event at (x, y) with one of several button states, or a press and its
+//              release together, through c_get_key
 //   0xc0-0xc3  a new terminal size
 //   0xc4-0xef  one draw function or list movement, with a 16-bit argument
 //   0xf0-0xff  drain the socket, hang the peer up, a signalled resize, the debug level, the path
@@ -247,16 +248,26 @@ constexpr mmask_t button_states[] = {
 };
 static_assert(sizeof button_states / sizeof button_states[0] == 8);
 
+// A press and its release queued together, as a quick tap that arrives in one read.
+bool queue_tap(MEVENT press)
+{
+    MEVENT release = press;
+    release.bstate = BUTTON1_RELEASED;
+    return ungetmouse(&press) == OK && ungetmouse(&release) == OK;
+}
+
 void mouse_event(reader &in)
 {
     MEVENT ev{};
     ev.x = in.byte() % (conf.cols + 2) - 1;
     ev.y = in.byte() % (conf.lines + 2) - 1;
-    ev.bstate = button_states[in.byte() % 8];
-    // A press on a repeating button would wait for its release on the terminal.
-    if ((ev.bstate & BUTTON1_PRESSED) && is_held(hit_test(ev.x, ev.y)))
+    uint8_t state = in.byte();
+    ev.bstate = button_states[state % 8];
+    bool tap = ev.bstate == BUTTON1_PRESSED && (state & 8);
+    // A press on a repeating button alone would wait for its release on the terminal.
+    if (!tap && (ev.bstate & BUTTON1_PRESSED) && is_held(hit_test(ev.x, ev.y)))
         ev.bstate = BUTTON1_CLICKED;
-    if (ungetmouse(&ev) != OK)
+    if (!(tap ? queue_tap(ev) : ungetmouse(&ev) == OK))
         return;
     run_code(c_get_key());
     drain_terminal();

@@ -123,7 +123,7 @@ def typed(keys):
 
 
 def press(x, y, state=0):
-    """A mouse event at (x, y) on the 24x80 start screen; state 0 presses button 1."""
+    """A mouse event at (x, y) on the 24x80 start screen; state 0 presses button 1, 8 taps it."""
     return bytes([0xB0, x + 1, y + 1, state])
 
 
@@ -135,7 +135,7 @@ def handmade_streams():
                       read_op(b"TTIME=200\nTIME=50\nVOL=40\n") +
                       press(60, 20) + press(70, 23) + press(78, 10) + press(10, 5) +
                       press(40, 7, 5) + press(40, 7, 6) + press(3, 3, 1) + press(75, 0) +
-                      press(45, 22, 2),
+                      press(45, 22, 2) + press(76, 22, 8) + press(78, 1, 8),
         "prompt_edit": read_op(listing) + typed(b"oab\x7f\x7fcd") + typed(b"oxy\x1b") +
                        typed(b"o\n") + bytes([0x90, 20, 0xF6, 9]) + typed(b"o\x1b["),
         "carry_4091": read_op(b"CURNAME=") + run_op("a", 2000) + run_op("b", 2083) +
