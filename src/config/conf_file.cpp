@@ -1,5 +1,6 @@
 #include "config/conf_file.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
@@ -188,7 +189,9 @@ static void apply_value_option(char option, const char *value)
         conf.debug = conf_atoi(value);
         break;
     case 'H':
-        zt_strncpy(conf.remote_host, value, host_limit);
+        // A line end in the argument would end the remote_host line of the saved file early and
+        // plant the rest as lines of their own; no host name holds one.
+        zt_strncpy(conf.remote_host, value, std::min(host_limit, strcspn(value, "\n")));
         break;
     case 'P':
         conf.remote_port = conf_atoi(value);

@@ -494,6 +494,17 @@ TEST_F(ConfFile, OptionsOverrideTheFileAndTakeTheNextArgument)
     EXPECT_NE(read_file(path).find("\nremote_host=new.host\n"), std::string::npos);
 }
 
+TEST_F(ConfFile, HostWithALineEndCannotPlantLinesInTheSavedFile)
+{
+    load({"-H", "core\nk_quit=x\nremote_port=1"});
+    EXPECT_STREQ(conf.remote_host, "core");
+    save_conf();
+    load();
+    EXPECT_STREQ(conf.remote_host, "core");
+    EXPECT_EQ(conf.remote_port, 44322);
+    EXPECT_STREQ(conf.keys[1], "q");
+}
+
 TEST_F(ConfFile, MissingDirectoryMeansNoSave)
 {
     rmdir(conf_dir.c_str());
