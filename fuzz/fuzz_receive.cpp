@@ -405,6 +405,39 @@ void reset_client(uint8_t header)
     set_size(size.rows, size.cols);
 }
 
+int chain_length(const list_entry *head)
+{
+    int n = 0;
+    for (const list_entry *e = head; e != nullptr; e = e->next)
+        n++;
+    return n;
+}
+
+template <size_t size>
+bool terminated(const char (&text)[size])
+{
+    return strnlen(text, size) < size;
+}
+
+// What must hold whatever the core sent: counts that match the chains, a carry within the
+// buffer, terminated texts.
+void check_record()
+{
+    const entry_list &list = conf.list;
+    const player_state &p = conf.player;
+    bool ok = chain_length(list.dir_head) == list.dmt && chain_length(list.file_head) == list.fmt &&
+              list.dmt + list.fmt <= list_capacity && conf.link.carry_len >= 0 &&
+              conf.link.carry_len <= rx_fill_limit && terminated(conf.message) &&
+              terminated(p.list_name) && terminated(p.title) && terminated(p.artist) &&
+              terminated(p.album) && terminated(p.genre) && terminated(p.year) &&
+              terminated(p.comment) && terminated(p.core_version);
+    if (!ok) {
+        fprintf(stderr, "fuzz_receive: inconsistent record: dmt %d fmt %d carry %d\n", list.dmt,
+                list.fmt, conf.link.carry_len);
+        abort();
+    }
+}
+
 void remove_private_dir()
 {
     std::error_code ignored;
@@ -476,6 +509,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     while (in.more())
         run_op(in);
     drain_socket();
+    check_record();
     // Everything an input allocated goes back before the next one.
     free_list();
     return 0;
