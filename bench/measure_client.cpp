@@ -2,7 +2,13 @@
 // with this program as its core on a loopback port. Prints one line per run and figure, then a
 // "figure <name> <median> <min> <max>" line per figure for scripts/bench.
 //
-//   measure_client [--client PATH] [--runs N] [--long-runs N]
+//   measure_client [--client PATH] [--runs N] [--long-runs N] [--cpu N|free] [--client-cpu N]
+//
+// By default this program and the client share one processor (the last one this program may
+// use): on a virtual machine, waking a process on an idle processor of its own costs several
+// times more than the process's own work, and where the scheduler happens to put the client
+// would otherwise decide the figures. --client-cpu puts the client on another processor,
+// --cpu free leaves the placement to the scheduler.
 //
 // The client's processor time is read from /proc/<pid>/schedstat (nanoseconds on the processor);
 // /proc/<pid>/stat counts only whole 10 ms ticks, too coarse for an idle client.
@@ -22,6 +28,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
+#include <sched.h>
 #include <string>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -47,6 +54,9 @@ constexpr int latency_key_gap_ms = 30;
 constexpr int down_keys = 500;
 constexpr int down_key_gap_ms = 10;
 constexpr int quiet_window_s = 10;
+
+// Processor of the client, -1 for wherever the scheduler puts it.
+int client_cpu = -1;
 
 // Texts of the first entry and of the message the client shows at LIST_END. Neither repeats a
 // character, so curses writes each as one run of bytes.
@@ -238,6 +248,12 @@ int open_listener(int *port)
     unsetenv("LINES");
     unsetenv("COLUMNS");
     unsetenv("ESCDELAY");
+    if (client_cpu >= 0) {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        CPU_SET(client_cpu, &set);
+        sched_setaffinity(0, sizeof set, &set);
+    }
     std::string port_text = std::to_string(port);
     execl(client, client, "-H", "127.0.0.1", "-P", port_text.c_str(), (char *)nullptr);
     _exit(127);
@@ -540,6 +556,26 @@ void run_list_load(const char *client)
     stop_client(s);
 }
 
+// The last processor this program may run on, or -1.
+int last_allowed_cpu()
+{
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) != 0)
+        return -1;
+    for (int cpu = CPU_SETSIZE - 1; cpu >= 0; cpu--)
+        if (CPU_ISSET(cpu, &set))
+            return cpu;
+    return -1;
+}
+
+bool pin_to(int cpu)
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    return sched_setaffinity(0, sizeof set, &set) == 0;
+}
+
 void print_figures()
 {
     printf("\n");
@@ -558,6 +594,8 @@ int main(int argc, char **argv)
     const char *client = VESK_CLIENT_PATH;
     int runs = 5;
     int long_runs = 3;
+    int own_cpu = last_allowed_cpu();
+    int other_cpu = -1;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (strcmp(argv[i], "--client") == 0)
             client = argv[i + 1];
@@ -565,12 +603,25 @@ int main(int argc, char **argv)
             runs = std::max(1, atoi(argv[i + 1]));
         else if (strcmp(argv[i], "--long-runs") == 0)
             long_runs = std::max(0, atoi(argv[i + 1]));
+        else if (strcmp(argv[i], "--cpu") == 0)
+            own_cpu = strcmp(argv[i + 1], "free") == 0 ? -1 : atoi(argv[i + 1]);
+        else if (strcmp(argv[i], "--client-cpu") == 0)
+            other_cpu = atoi(argv[i + 1]);
     }
     if (access(client, X_OK) != 0) {
         fprintf(stderr, "measure_client: no client at %s\n", client);
         return 2;
     }
     setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Pinned before any thread starts, so that the terminal reader stays there too.
+    if (own_cpu >= 0 && !pin_to(own_cpu)) {
+        fprintf(stderr, "measure_client: cannot run on processor %d\n", own_cpu);
+        return 2;
+    }
+    client_cpu = other_cpu >= 0 ? other_cpu : own_cpu;
+    printf("placement: this program on %s, the client on %s\n",
+           own_cpu >= 0 ? std::to_string(own_cpu).c_str() : "any processor",
+           client_cpu >= 0 ? std::to_string(client_cpu).c_str() : "any processor");
     for (int run = 0; run < runs; run++) {
         printf("run %d: session with %d entries\n", run + 1, shown_list_entries);
         run_interactive(client, run < long_runs);
