@@ -58,8 +58,8 @@ constexpr int quiet_window_s = 10;
 // Processor of the client, -1 for wherever the scheduler puts it.
 int client_cpu = -1;
 
-// Texts of the first entry and of the message the client shows at LIST_END. Neither repeats a
-// character, so curses writes each as one run of bytes.
+// Texts of the first entry and of the message the client shows at LIST_END. Neither holds a blank
+// or a long run of one character, so curses writes each as one run of bytes.
 constexpr const char *first_entry_text = "First-entry/of-the-bench/list.ogg";
 constexpr const char *loaded_message = "Loaded ";
 
@@ -461,10 +461,13 @@ bool measure_start_and_memory(session &s, const char *client)
 
 void measure_quiet_window(session &s, const char *cpu_name, const char *wake_name, bool playing)
 {
+    // Playing starts a second before the window, which then holds only the steady reports.
+    if (playing) {
+        send_all(s.peer, "STATE=3\nTTIME=240\nTIME=0\n");
+        sleep_ms(1000);
+    }
     proc_sample before = sample_process(s.pid);
     int64_t start = now_ns();
-    if (playing)
-        send_all(s.peer, "STATE=3\nTTIME=240\n");
     for (int second = 0; second < quiet_window_s; second++) {
         if (playing)
             send_all(s.peer, "TIME=" + std::to_string(second + 1) + "\n");
