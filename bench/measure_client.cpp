@@ -616,6 +616,9 @@ int main(int argc, char **argv)
         return 2;
     }
     setvbuf(stdout, nullptr, _IOLBF, 0);
+    // A reader that goes away early must not stop this program before it has ended the client
+    // and removed its home.
+    signal(SIGPIPE, SIG_IGN);
     // Pinned before any thread starts, so that the terminal reader stays there too.
     if (own_cpu >= 0 && !pin_to(own_cpu)) {
         fprintf(stderr, "measure_client: cannot run on processor %d\n", own_cpu);
