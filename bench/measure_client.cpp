@@ -47,6 +47,8 @@ constexpr int screen_rows = 24;
 constexpr int screen_cols = 80;
 constexpr int shown_list_entries = 16384;
 constexpr int loaded_list_entries = 20000;
+// A listing that fits in one read, so that the start shows the client's own pace.
+constexpr int short_list_entries = 60;
 constexpr int loop_read_bytes = 4092;
 constexpr double loop_pass_ms = 10.0;
 constexpr int latency_keys = 200;
@@ -459,6 +461,24 @@ bool measure_start_and_memory(session &s, const char *client)
     return true;
 }
 
+// The same start with the short listing: the client's own start-up, without the listing's pace.
+void run_short_start(const char *client)
+{
+    session s;
+    std::string text = "HELLO=bench\n" + listing(short_list_entries, first_entry_text) + "CUR=0\n";
+    watch_for(s.watch, first_entry_text);
+    int64_t forked_at = 0;
+    if (!start_client(s, client, &forked_at) || !send_all(s.peer, text)) {
+        printf("  the client did not connect\n");
+    } else if (int64_t seen = wait_seen(s.watch, 5000)) {
+        record("start_short_list_ms", "ms", (double)(seen - forked_at) / 1e6);
+        printf("  (%zu bytes of listing)\n", text.size());
+    } else {
+        printf("  the first entry never appeared\n");
+    }
+    stop_client(s);
+}
+
 void measure_quiet_window(session &s, const char *cpu_name, const char *wake_name, bool playing)
 {
     // Playing starts a second before the window, which then holds only the steady reports.
@@ -631,6 +651,8 @@ int main(int argc, char **argv)
     for (int run = 0; run < runs; run++) {
         printf("run %d: session with %d entries\n", run + 1, shown_list_entries);
         run_interactive(client, run < long_runs);
+        printf("run %d: start with %d entries\n", run + 1, short_list_entries);
+        run_short_start(client);
         printf("run %d: load of %d entries\n", run + 1, loaded_list_entries);
         run_list_load(client);
     }

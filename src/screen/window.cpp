@@ -127,6 +127,9 @@ void window_setup()
     curs_set(0);
     leaveok(stdscr, TRUE);
     keypad(stdscr, TRUE);
+    // A remote control's screen is small; checking the keyboard during every refresh costs two
+    // system calls per update and saves nothing.
+    typeahead(-1);
     conf.lines = LINES;
     conf.cols = COLS;
     conf.glyphs = choose_glyphs(conf.lineart);
