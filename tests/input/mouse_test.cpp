@@ -12,6 +12,7 @@
 #include "input/mouse.h"
 #include "link/conn.h"
 #include "screen/panel.h"
+#include "key_feed.h"
 #include "test_support.h"
 
 namespace {
@@ -77,17 +78,6 @@ protected:
         conf.list.top = top;
     }
 };
-
-// The terminal input becomes a pipe that holds bytes and then reports end of file.
-void input_then_eof(const std::string &bytes)
-{
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    ASSERT_EQ(write(fds[1], bytes.data(), bytes.size()), (ssize_t)bytes.size());
-    close(fds[1]);
-    ASSERT_EQ(dup2(fds[0], 0), 0);
-    close(fds[0]);
-}
 
 std::string log_text()
 {

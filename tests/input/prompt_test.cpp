@@ -60,17 +60,6 @@ std::string padded(const std::string &text, size_t width)
     return text + std::string(width - text.size(), ' ');
 }
 
-// The terminal input becomes a pipe that holds bytes and then reports end of file.
-void input_then_eof(const std::string &bytes)
-{
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    ASSERT_EQ(write(fds[1], bytes.data(), bytes.size()), (ssize_t)bytes.size());
-    close(fds[1]);
-    ASSERT_EQ(dup2(fds[0], 0), 0);
-    close(fds[0]);
-}
-
 TEST_F(Prompt, DelErasesTheLastCharacterAndEnterSends)
 {
     keypad(stdscr, FALSE);   // the DEL byte arrives as itself
