@@ -40,6 +40,7 @@
 #include "screen/help.h"
 #include "screen/listview.h"
 #include "screen/panel.h"
+#include "screen/signals.h"
 #include "screen/window.h"
 
 namespace {
@@ -343,8 +344,8 @@ void misc(reader &in, int which)
         hang_up();
         break;
     case 5:
-        conf.resize_pending = 1;
-        resize_if_pending();
+        conf.signals.resize_pending = 1;
+        act_on_signals();
         drain_terminal();
         break;
     case 6:
@@ -395,7 +396,7 @@ void reset_client(uint8_t header)
     conf.view = list_view_state{};
     conf.message[0] = '\0';
     conf.quit = 0;
-    conf.resize_pending = 0;
+    conf.signals.resize_pending = 0;
     constexpr int debug_levels[] = {0, 0, 0, 9};
     conf.debug = debug_levels[header & 3];
     conf.fullpath = (header >> 2) & 3;

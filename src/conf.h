@@ -115,6 +115,18 @@ struct list_view_state {
     char printable[1024];
 };
 
+// Signals as their handlers leave them for the waits to act on, and the self-pipe through which
+// they wake any wait: a signal between a check of the flags and the wait still ends the wait.
+struct signal_state {
+    volatile sig_atomic_t resize_pending;
+    volatile sig_atomic_t continued;    // the process ran on after a stop
+    volatile sig_atomic_t fatal;        // SIGINT or SIGTERM; 0 while neither came
+    int wake[2];                        // read and write end, valid once wake_ready is 1
+    int wake_ready;
+    char terminal_reset[128];           // what puts the terminal back, for the crash handler
+    int terminal_reset_length;
+};
+
 struct conf_record {
     // settings
     int debug;
@@ -133,7 +145,7 @@ struct conf_record {
 
     // main loop
     int frame;
-    volatile sig_atomic_t resize_pending;
+    signal_state signals;
 
     // layout
     int lines, cols, lw, lh;

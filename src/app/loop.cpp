@@ -1,7 +1,6 @@
 #include "app/loop.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <sys/select.h>
 #include <unistd.h>
@@ -13,15 +12,9 @@
 #include "input/keys.h"
 #include "link/conn.h"
 #include "list/entry_list.h"
+#include "screen/signals.h"
+#include "screen/terminal_type.h"
 #include "screen/window.h"
-
-static void install_signal_handlers()
-{
-    signal(SIGSEGV, sighandler);
-    signal(SIGINT, sighandler);
-    signal(SIGTERM, sighandler);
-    signal(SIGPIPE, sigpipe_handler);
-}
 
 int run_client(int argc, char **argv)
 {
@@ -30,6 +23,8 @@ int run_client(int argc, char **argv)
     conf.argv = argv;
     load_conf_rcn();
     dlog_init();
+    if (!terminal_type_usable())
+        return 1;
     window_init();
     install_signal_handlers();
     connectto();
@@ -50,18 +45,10 @@ void check_input()
 {
     bool traced = conf.debug > 9;
     usleep(10000);
-    // A resize only leaves a flag behind; it is acted on here, between draws.
-    resize_if_pending();
-
-    fd_set ready;
-    FD_ZERO(&ready);
-    FD_SET(0, &ready);
-    int sock = conf.link.sock;
-    if (sock >= 0 && sock < FD_SETSIZE)
-        FD_SET(sock, &ready);
-    int rc = select(FD_SETSIZE, &ready, nullptr, nullptr, nullptr);
+    // Signals are acted on inside the wait, between draws.
+    input_wait ready = wait_for_input(conf.link.sock, nullptr);
     conf.frame++;
-    if (rc < 0) {
+    if (ready.rc < 0) {
         dlog(8, "check_input: rc<0, %s", strerror(errno));
         return;
     }
@@ -69,18 +56,18 @@ void check_input()
     char trace[128] = "";
     if (traced) {
         char shown[64];
-        snprintf(shown, sizeof shown, "rc==%d, fd_setsize=%d", rc, FD_SETSIZE);
+        snprintf(shown, sizeof shown, "rc==%d, fd_setsize=%d", ready.rc, FD_SETSIZE);
         draw_message(conf.debug, shown);
-        snprintf(trace, sizeof trace, "check_input: rc==%d, frame:%d ", rc, conf.frame);
+        snprintf(trace, sizeof trace, "check_input: rc==%d, frame:%d ", ready.rc, conf.frame);
     }
-    if (FD_ISSET(0, &ready)) {
+    if (ready.terminal) {
         check_key(c_get_key());
         if (traced)
             trace_append(trace, sizeof trace, "[STDIN]");
     }
-    sock = conf.link.sock;
-    if (sock >= 0 && sock < FD_SETSIZE && FD_ISSET(sock, &ready)) {
-        handle_data(sock);
+    // The key may have ended the connection.
+    if (ready.socket && conf.link.sock >= 0) {
+        handle_data(conf.link.sock);
         if (traced)
             trace_append(trace, sizeof trace, "[S]");
     }
@@ -95,24 +82,3 @@ void cleanup()
     free_list();
     window_restore();
 }
-
-static const char *signal_label(int sig)
-{
-    switch (sig) {
-    case SIGSEGV: return " (SIGSEGV)";
-    case SIGINT: return " (SIGINT)";
-    case SIGTERM: return " (SIGTERM)";
-    default: return "";
-    }
-}
-
-void sighandler(int sig)
-{
-    cleanup();
-    printf("\n");
-    signal(sig, SIG_DFL);
-    printf("Caught signal: %d%s\n", sig, signal_label(sig));
-    exit(-1);
-}
-
-void sigpipe_handler(int) {}

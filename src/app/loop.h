@@ -6,7 +6,3 @@ int run_client(int argc, char **argv);
 void check_input();
 // Frees the entry list and restores the terminal.
 void cleanup();
-// Fatal signals: restore the terminal, report, exit with status 255 without saving.
-void sighandler(int sig);
-// SIGPIPE: nothing, so that a send to a closed connection only fails.
-void sigpipe_handler(int sig);

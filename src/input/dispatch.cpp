@@ -175,7 +175,9 @@ void page_down()
 
 void cursor_top()
 {
-    conf.list.top = 0;
+    // A negative top marks the help or info screen: keeping it makes the list come back whole.
+    if (conf.list.top >= 0)
+        conf.list.top = 0;
     conf.list.pos = 0;
     show_cursor();
 }

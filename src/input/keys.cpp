@@ -1,28 +1,34 @@
 #include "input/keys.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <curses.h>
 #include <iterator>
-#include <sys/select.h>
 
 #include "app/dlog.h"
 #include "app/util.h"
 #include "conf.h"
 #include "config/key_table.h"
 #include "input/mouse.h"
+#include "screen/listview.h"
+#include "screen/paint.h"
+#include "screen/signals.h"
 #include "screen/window.h"
 
 namespace {
 
+constexpr int key_return = 10;
 constexpr int key_ctrl_l = 12;
 constexpr int key_escape = 27;
+constexpr int control_sequence_start = '[';
 
 struct named_key {
     int code;
     const char *name;
 };
 
-// The keys that bindings name by word; every other key is named by its own byte.
+// The keys that bindings name by word; every other key of one byte is named by that byte.
 constexpr named_key named_keys[] = {
     {29, "PAUSE"},
     {' ', "SPACE"},
@@ -52,15 +58,66 @@ constexpr named_key named_keys[] = {
 };
 static_assert(std::size(named_keys) == 25);
 
-// Shows the name of the key just read, for checking bindings with the debug level raised.
+// Shows the name of the key just read, for checking bindings with the debug level raised. One
+// column per byte, cut at the end of the row: the echo never moves or wraps anything else.
 void echo_key_name(const char *name)
 {
     if (conf.debug <= 0 || (unsigned char)name[0] <= 31)
         return;
-    if (wmove(stdscr, conf.lines - 4, 2) == ERR)
-        return;
-    wprintw(stdscr, " [%7s] ", name);
-    wrefresh(stdscr);
+    char shown[key_name_size + 4];
+    snprintf(shown, sizeof shown, " [%7s] ", printable_name(name));
+    put_text(conf.lines - 4, 2, shown, (int)strlen(shown));
+    show_screen();
+}
+
+// A key that curses holds or the terminal has sent, without waiting for one.
+int key_if_waiting()
+{
+    wtimeout(stdscr, 0);
+    int key = wgetch(stdscr);
+    wtimeout(stdscr, -1);
+    return key;
+}
+
+// The next key of a sequence being eaten; a redraw in between is no key.
+int next_sequence_key()
+{
+    int key;
+    do
+        key = wait_key();
+    while (key == KEY_RESIZE);
+    return key;
+}
+
+bool is_parameter_or_intermediate(int key)
+{
+    return key >= 0x20 && key <= 0x3f;
+}
+
+// What follows a stray escape: a control sequence the terminal description does not know (a
+// modified key, say) is eaten up to its final byte, so that none of it runs as keys; anything
+// else takes the next two keys. False when the terminal input ended meanwhile.
+bool eat_after_escape()
+{
+    int key = next_sequence_key();
+    if (key == control_sequence_start) {
+        do
+            key = next_sequence_key();
+        while (is_parameter_or_intermediate(key));
+        return key != ERR;
+    }
+    return key != ERR && next_sequence_key() != ERR;
+}
+
+// The terminal read failed: a signal is no loss, anything else means the terminal has gone (end
+// of file, a hang-up that nobody signalled), and the client ends as on Quit.
+int input_failed(int read_errno)
+{
+    if (read_errno == EINTR)
+        return 0;
+    dlog(8, "c_get_key: terminal input ended");
+    conf.quit = 1;
+    return 0;
 }
 
 } // namespace
@@ -76,6 +133,12 @@ void key_name_of(int code, char (&name)[key_name_size])
             return;
         }
     }
+    // Keypad Enter is Return. Other codes beyond a byte (shifted, modified and keypad keys) have
+    // no name: their low byte would pass them off as some unrelated character.
+    if (code == KEY_ENTER)
+        code = key_return;
+    else if (code > 0xff)
+        return;
     name[0] = (char)(code & 0xff);
     name[1] = '\0';
 }
@@ -93,7 +156,10 @@ int key_code_for_name(const char *name)
 
 int c_get_key()
 {
+    errno = 0;
     int code = wgetch(stdscr);
+    if (code == ERR)
+        return input_failed(errno);
     if (code == KEY_MOUSE)
         return ccm();
     if (code == key_ctrl_l) {
@@ -101,8 +167,8 @@ int c_get_key()
         window_resize();
     } else if (code == key_escape) {
         dlog(8, "c_get_key: got wild escape, eating next 2 keys");
-        wgetch(stdscr);
-        wgetch(stdscr);
+        if (!eat_after_escape())
+            return input_failed(0);
     }
     char name[key_name_size];
     key_name_of(code, name);
@@ -111,14 +177,20 @@ int c_get_key()
     return key_code_for_name(name);
 }
 
-int wait_key(int seconds)
+int wait_key()
 {
-    fflush(stdin);
-    fd_set ready;
-    FD_ZERO(&ready);
-    FD_SET(0, &ready);
-    timeval limit{seconds, 0};
-    if (select(1, &ready, nullptr, nullptr, seconds < 0 ? nullptr : &limit) != 1)
-        return -1;
-    return wgetch(stdscr);
+    bool readable = false;
+    for (;;) {
+        errno = 0;
+        int key = key_if_waiting();
+        if (key != ERR)
+            return key;
+        // The terminal said it was readable, yet no key came: end of file or a broken terminal.
+        if (readable && errno != EINTR)
+            return ERR;
+        input_wait wait = wait_for_input(-1, nullptr);
+        if (wait.redrawn)
+            return KEY_RESIZE;
+        readable = wait.terminal || (wait.rc < 0 && errno != EINTR);
+    }
 }

@@ -8,10 +8,11 @@ constexpr size_t key_name_size = 10;
 // Reads one key and returns its key_code: -1..-63 an action, 1..255 an unbound key's first byte,
 // 0 nothing.
 int c_get_key();
-// Waits for one key, at most seconds (negative: no limit); -1 on time-out or failure.
-int wait_key(int seconds);
-// The name of a curses key code: a special key's name, else the low 8 bits as one character;
-// empty for ctrl-L, escape and the mouse.
+// Waits for one key, acting on signals meanwhile: KEY_RESIZE once the screen was redrawn for a
+// resize or a continue, ERR when the terminal input has ended.
+int wait_key();
+// The name of a curses key code: a special key's name, else the low 8 bits as one character
+// (keypad Enter is Return); empty for ctrl-L, escape, the mouse and other codes beyond a byte.
 void key_name_of(int code, char (&name)[key_name_size]);
 // The key_code of a key name: the negated number of the lowest action bound to it, else its first
 // byte; 0 for the empty name, which never consults the bindings.

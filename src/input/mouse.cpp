@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <curses.h>
 #include <iterator>
-#include <sys/select.h>
 #include <unistd.h>
 
 #include "app/dlog.h"
@@ -14,7 +13,7 @@
 #include "screen/layout.h"
 #include "screen/listview.h"
 #include "screen/panel.h"
-#include "screen/window.h"
+#include "screen/signals.h"
 
 namespace {
 
@@ -41,16 +40,6 @@ const click_region *region_at(int x, int y)
         if (r.code != 0 && r.x1 <= x && x <= r.x2 && r.y1 <= y && y <= r.y2)
             return &r;
     return nullptr;
-}
-
-// A failed terminal read or wait that a signal caused is no loss of the terminal: a resize
-// is carried out here and the caller goes on.
-bool interrupted_by_signal(int wait_errno)
-{
-    if (!conf.resize_pending && wait_errno != EINTR)
-        return false;
-    resize_if_pending();
-    return true;
 }
 
 void seek_to_column(const click_region &bar, int x, int y)
@@ -103,8 +92,8 @@ bool read_hold_event(MEVENT &ev)
             ev.bstate = 0;
         return true;
     }
-    // Any other key only counts as one more step.
-    return key != ERR || interrupted_by_signal(errno);
+    // Any other key only counts as one more step; so does a read a signal interrupted.
+    return key != ERR || errno == EINTR;
 }
 
 // Fires the action on the press, again after a pause and then until the button is released.
@@ -119,8 +108,6 @@ void hold_repeat(int code, MEVENT &ev)
             if (i == 0)
                 usleep(first_hold_pause_us);
             ready = hold_wait();
-            if (ready < 0 && interrupted_by_signal(errno))
-                ready = 0;
             i++;
         } while (ready == 0);
         // A vanished terminal never sends the release: without this the action would repeat
@@ -228,9 +215,10 @@ int seek_seconds(int promi, float duration)
 int hold_wait()
 {
     usleep(hold_settle_us);
-    fd_set ready;
-    FD_ZERO(&ready);
-    FD_SET(0, &ready);
     timeval limit{0, hold_poll_us};
-    return select(1, &ready, nullptr, nullptr, &limit);
+    input_wait wait = wait_for_input(-1, &limit);
+    // A signal is no input: it has been acted on (a resize redrawn) and the hold goes on.
+    if (wait.rc < 0 && errno == EINTR)
+        return 0;
+    return wait.rc;
 }

@@ -1,6 +1,5 @@
 #include "input/prompt.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <curses.h>
 #include <unistd.h>
@@ -19,7 +18,6 @@ constexpr const char *prompt_label = "open: ";
 constexpr int text_capacity = 1024;
 constexpr int max_length = 256;
 constexpr int echo_start = 11;   // first column after the label on the message row
-constexpr int key_wait_failed = -1;
 constexpr int key_enter = 10;
 constexpr int key_escape = 27;
 constexpr int key_del = 127;
@@ -30,10 +28,12 @@ struct prompt_text {
     int length;
 };
 
-// Draws one echoed byte, or a blank, in the colours of the message row.
+// Draws one echoed byte, or a blank, in the colours of the message row. A byte that curses would
+// spread over several cells (a control, DEL, 8-bit) shows as "?", so the echo never wraps.
 void echo_at(int x, unsigned char c)
 {
-    put_char(conf.lines - 3, x, (chtype)c | COLOR_PAIR(4) | (chtype)conf.attr[4]);
+    unsigned char shown = c < 0x20 || c >= 0x7f ? '?' : c;
+    put_char(conf.lines - 3, x, (chtype)shown | COLOR_PAIR(4) | (chtype)conf.attr[4]);
     show_screen();
 }
 
@@ -74,6 +74,7 @@ bool apply_key(prompt_text &text, int k)
         discard(text);
         return false;
     case key_enter:
+    case KEY_ENTER:
         return false;
     case 0:
         usleep(zero_key_pause_us);
@@ -91,28 +92,12 @@ bool apply_key(prompt_text &text, int k)
         return true;
     default:
         append(text, k);
-        return text.length < max_length;
-    }
-}
-
-// Waits for the next key; false when the terminal input is gone for good.
-bool next_key(prompt_text &text, int &k)
-{
-    for (;;) {
-        errno = 0;
-        k = wait_key(-1);
-        int wait_errno = errno;
-        bool resized = conf.resize_pending;
-        if (resized) {
-            resize_if_pending();
-            show_prompt(text);
-        }
-        if (k != key_wait_failed)
+        if (text.length < max_length)
             return true;
-        // A signal (the resize) interrupts the wait; anything else means end of file or a
-        // closed or broken terminal, which would otherwise fail every wait at once.
-        if (!resized && wait_errno != EINTR)
-            return false;
+        // Ended by its length, the prompt may be in the middle of a paste: what follows must not
+        // run as commands.
+        flushinp();
+        return false;
     }
 }
 
@@ -124,7 +109,8 @@ void open_prompt()
     show_prompt(text);
     int k = 0;
     for (;;) {
-        if (!next_key(text, k)) {
+        k = wait_key();
+        if (k == ERR) {
             dlog(8, "open: terminal input failed, text dropped");
             discard(text);
             break;

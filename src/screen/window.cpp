@@ -1,10 +1,8 @@
 #include "screen/window.h"
 
-#include <csignal>
 #include <cstring>
 #include <curses.h>
 #include <iterator>
-#include <unistd.h>
 
 #include "app/dlog.h"
 #include "app/util.h"
@@ -13,6 +11,7 @@
 #include "screen/listview.h"
 #include "screen/paint.h"
 #include "screen/panel.h"
+#include "screen/signals.h"
 
 namespace {
 
@@ -47,23 +46,6 @@ constexpr int style_text = 4;
 constexpr mmask_t mouse_events = BUTTON1_PRESSED | BUTTON1_RELEASED | BUTTON2_PRESSED |
                                  BUTTON3_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED |
                                  REPORT_MOUSE_POSITION;
-
-// Curses may not be called from a signal handler: leave a note for the main loop.
-void note_resize(int)
-{
-    conf.resize_pending = 1;
-}
-
-void install_resize_handler()
-{
-    struct sigaction action;
-    memset(&action, 0, sizeof action);
-    action.sa_handler = note_resize;
-    sigemptyset(&action.sa_mask);
-    // No SA_RESTART: the main loop's select() has to return and act on the note.
-    action.sa_flags = 0;
-    sigaction(SIGWINCH, &action, nullptr);
-}
 
 // The line-drawing glyphs exist only once curses has read the terminal description.
 glyph_set choose_glyphs(int lineart)
@@ -137,7 +119,8 @@ void window_setup()
     dlog(8, "window_init: %dx%d", COLS, LINES);
     mousemask(mouse_events, nullptr);
     mouseinterval(0);
-    install_resize_handler();
+    note_terminal_reset();
+    install_terminal_handlers();
 }
 
 void window_resize()
@@ -159,14 +142,6 @@ void window_resize()
     wclear(stdscr);
     redraw_everything();
     show_screen();
-}
-
-void resize_if_pending()
-{
-    if (conf.resize_pending == 0)
-        return;
-    conf.resize_pending = 0;
-    window_resize();
 }
 
 void window_restore()

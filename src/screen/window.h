@@ -6,8 +6,6 @@ void window_init();
 void window_setup();
 // Takes up the terminal size, recomputes the layout and redraws everything.
 void window_resize();
-// Runs window_resize when a resize was signalled since the last call.
-void resize_if_pending();
 // Ends curses and puts the saved terminal settings back.
 void window_restore();
 // The static frame and the status labels.

@@ -10,6 +10,7 @@
 
 #include "app/dlog.h"
 #include "app/loop.h"
+#include "screen/signals.h"
 #include "test_support.h"
 
 static std::string file_text(const char *path)
@@ -49,31 +50,38 @@ template <typename Body> static child_result run_in_child(Body body)
     return {output, status};
 }
 
-TEST(Sighandler, InterruptRestoresReportsAndExitsWith255)
+// The handler only leaves a note; the exit path runs where the client acts on it.
+TEST(Sighandler, InterruptAndTerminationEndWith255WhereTheClientActs)
+{
+    for (int sig : {SIGINT, SIGTERM}) {
+        child_result r = run_in_child([sig] {
+            reset_conf();
+            install_signal_handlers();
+            raise(sig);
+            printf("noted;");
+            act_on_signals();
+            printf("not ended");
+        });
+        ASSERT_TRUE(WIFEXITED(r.status)) << sig;
+        EXPECT_EQ(WEXITSTATUS(r.status), 255) << sig;
+        EXPECT_EQ(r.output, sig == SIGINT ? "noted;\nCaught signal: 2 (SIGINT)\n"
+                                          : "noted;\nCaught signal: 15 (SIGTERM)\n");
+    }
+}
+
+TEST(Sighandler, CrashPutsTheTerminalBackAndEndsAtOnce)
 {
     child_result r = run_in_child([] {
         reset_conf();
-        signal(SIGINT, sighandler);
-        raise(SIGINT);
+        snprintf(conf.signals.terminal_reset, sizeof conf.signals.terminal_reset, "<reset>");
+        conf.signals.terminal_reset_length = 7;
+        install_signal_handlers();
+        raise(SIGSEGV);
+        printf("not ended");
     });
     ASSERT_TRUE(WIFEXITED(r.status));
     EXPECT_EQ(WEXITSTATUS(r.status), 255);
-    EXPECT_EQ(r.output, "\nCaught signal: 2 (SIGINT)\n");
-}
-
-TEST(Sighandler, TerminationAndOtherSignalsAreNamedOrNumbered)
-{
-    child_result term = run_in_child([] {
-        reset_conf();
-        sighandler(SIGTERM);
-    });
-    EXPECT_EQ(term.output, "\nCaught signal: 15 (SIGTERM)\n");
-    child_result other = run_in_child([] {
-        reset_conf();
-        sighandler(SIGUSR1);
-    });
-    EXPECT_EQ(other.output, "\nCaught signal: 10\n");
-    EXPECT_EQ(WEXITSTATUS(other.status), 255);
+    EXPECT_EQ(r.output, "<reset>\nCaught signal: 11 (SIGSEGV)\n");
 }
 
 TEST(CheckInput, KeyAndSocketInOnePassAreTracedKeyFirst)

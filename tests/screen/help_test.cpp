@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "config/key_table.h"
+#include "input/dispatch.h"
 #include "screen/help.h"
 #include "screen_fixture.h"
 
@@ -120,6 +121,16 @@ TEST_F(HelpScreen, HelpInfoAndListToggleThroughTop)
     draw_info();
     EXPECT_GE(conf.list.top, 0);
     EXPECT_EQ(screen_row(1 + 25 - conf.list.top, 2, 9), "entry 25");
+    // Go top leaves either screen like any movement, also when the list was at its top already.
+    cursor_top();
+    for (void (*screen)() : {draw_help, draw_info}) {
+        screen();
+        cursor_top();
+        EXPECT_EQ(conf.list.top, 0);
+        EXPECT_EQ(screen_row(1, 2, 8) + screen_row(4, 2, 8), "entry 0entry 3");
+        screen();
+        EXPECT_LT(conf.list.top, 0);   // opens again rather than closing
+    }
 }
 
 struct InfoScreen : screen_test {

@@ -14,6 +14,7 @@
 #include "app/util.h"
 #include "screen/listview.h"
 #include "screen/panel.h"
+#include "screen/signals.h"
 #include "screen/window.h"
 #include "screen_fixture.h"
 
@@ -185,24 +186,23 @@ TEST_F(WindowTest, MessagesAreLoggedUnlessEmptyOrAboveTheLevel)
     EXPECT_EQ(text.find("] \n"), std::string::npos);
 }
 
-TEST_F(WindowTest, ResizeSignalOnlyLeavesANoteUntilTheLoopActs)
+TEST_F(WindowTest, ResizeSignalOnlyLeavesANoteAndWakesTheNextWait)
 {
     open_test_screen(24, 80);
-    struct sigaction installed;
-    sigaction(SIGWINCH, nullptr, &installed);
-    EXPECT_EQ(installed.sa_flags & SA_RESTART, 0);  // the wait must return
-
     resizeterm(30, 100);
     raise(SIGWINCH);
-    EXPECT_EQ(conf.resize_pending, 1);
+    EXPECT_EQ(conf.signals.resize_pending, 1);
     EXPECT_EQ(conf.cols, 80);  // nothing redrawn inside the handler
-    resize_if_pending();
-    EXPECT_EQ(conf.resize_pending, 0);
+    // The signal came before the wait: the wait still ends at once and redraws.
+    timeval limit{5, 0};
+    input_wait woken = wait_for_input(-1, &limit);
+    EXPECT_TRUE(woken.redrawn);
+    EXPECT_FALSE(woken.terminal);
+    EXPECT_EQ(conf.signals.resize_pending, 0);
     EXPECT_EQ(conf.lines, 30);
     EXPECT_EQ(conf.cols, 100);
     EXPECT_EQ(glyph_cell(29, 99), glyph_of(ACS_LRCORNER));
-    resize_if_pending();  // no note: nothing happens
-    EXPECT_EQ(conf.cols, 100);
+    EXPECT_FALSE(act_on_signals());  // no note: nothing happens
 }
 
 TEST_F(WindowTest, ResizeLeavesNothingOfTheOldSize)
@@ -264,7 +264,6 @@ TEST_F(WindowTest, DrawingBeforeCursesStartsDoesNothing)
     fill(30);
     zt_strncpy(conf.player.title, "T", 39);
     window_resize();
-    resize_if_pending();
     draw_frame();
     set_message("kept");
     EXPECT_STREQ(conf.message, "kept");

@@ -55,6 +55,10 @@ void reset_conf()
         close(conf.link.sock);
     if (conf.log.file != nullptr)
         fclose(conf.log.file);
+    if (conf.signals.wake_ready) {
+        close(conf.signals.wake[0]);
+        close(conf.signals.wake[1]);
+    }
     memset(&conf, 0, sizeof conf);
     conf.link.sock = -1;
     conf.lines = 24;
