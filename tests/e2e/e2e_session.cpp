@@ -117,14 +117,16 @@ void end_with_parent(int sig, pid_t parent)
         _exit(127);
 }
 
-// The client's environment: the private HOME and USER, an xterm, and no size from variables,
-// so that only the pseudo-terminal's size counts.
+// The client's environment: the private HOME and USER, its terminal type, and no size from
+// variables, so that only the pseudo-terminal's size counts.
 void prepare_client_environment(const client_process &client)
 {
+    if (client.ignore_hangup)
+        signal(SIGHUP, SIG_IGN);
     setenv("HOME", client.home.c_str(), 1);
     setenv("USER", client.user.c_str(), 1);
     setenv("LOGNAME", client.user.c_str(), 1);
-    setenv("TERM", "xterm", 1);
+    setenv("TERM", client.terminal_type.c_str(), 1);
     setenv("LANG", "C.UTF-8", 1);
     unsetenv("LC_ALL");
     unsetenv("LINES");

@@ -29,6 +29,11 @@ struct client_process {
     client_process(const client_process &) = delete;
     client_process &operator=(const client_process &) = delete;
 
+    // Set before start_client: the terminal type the client is told, and whether it starts with
+    // hang-ups ignored (as under nohup).
+    std::string terminal_type = "xterm";
+    bool ignore_hangup = false;
+
     pid_t pid = -1;
     int master = -1;
     vt_screen term;
