@@ -122,7 +122,7 @@ struct client_run {
     int master = -1;
 };
 
-static client_run start_client(const std::vector<std::string> &args)
+static client_run start_client(const std::vector<std::string> &args, const char *term = "xterm")
 {
     const char *binary = VESK_CLIENT_BINARY;
     client_run run;
@@ -130,7 +130,7 @@ static client_run start_client(const std::vector<std::string> &args)
     run.pid = forkpty(&run.master, nullptr, nullptr, &size);
     if (run.pid == 0) {
         setenv("HOME", test_tmp_dir(), 1);
-        setenv("TERM", "xterm", 1);
+        setenv("TERM", term, 1);
         std::vector<char *> argv{(char *)binary};
         for (const std::string &a : args)
             argv.push_back((char *)a.c_str());
@@ -141,24 +141,33 @@ static client_run start_client(const std::vector<std::string> &args)
     return run;
 }
 
-// Reads the terminal output until the child ends or timeout_ms pass; returns the exit status.
-static int wait_client(client_run &run, int timeout_ms)
+// Reads the terminal output (into output, when given) until the child ends or timeout_ms pass;
+// returns the exit status, -1 when the child had to be killed.
+static int wait_client(client_run &run, int timeout_ms, std::string *output = nullptr)
 {
     char buf[4096];
+    int status = -1;
+    bool ended = false;
     for (int waited = 0; waited < timeout_ms; waited += 10) {
+        ended = waitpid(run.pid, &status, WNOHANG) == run.pid;
         pollfd p{run.master, POLLIN, 0};
-        int status;
-        if (poll(&p, 1, 10) == 1 && read(run.master, buf, sizeof buf) <= 0) {
-            waitpid(run.pid, &status, 0);  // the terminal closed: the client has ended
-            return status;
-        }
-        if (waitpid(run.pid, &status, WNOHANG) == run.pid)
-            return status;
+        // After the end, what the child wrote last is still read; then the terminal closes.
+        bool readable = poll(&p, 1, ended ? 0 : 10) == 1;
+        ssize_t n = readable ? read(run.master, buf, sizeof buf) : 0;
+        if (n > 0 && output != nullptr)
+            output->append(buf, (size_t)n);
+        if (readable && n <= 0 && !ended)  // the terminal closed: the client is ending
+            ended = waitpid(run.pid, &status, 0) == run.pid;
+        if (ended && n <= 0)
+            break;
     }
-    int status;
-    kill(run.pid, SIGKILL);
-    waitpid(run.pid, &status, 0);
-    return -1;
+    if (!ended) {
+        kill(run.pid, SIGKILL);
+        waitpid(run.pid, &status, 0);
+        status = -1;
+    }
+    close(run.master);
+    return status;
 }
 
 TEST(Client, GreetsTheCoreAndQuitsOnQ)
@@ -182,4 +191,20 @@ TEST(Client, RunsOnWithoutACoreAndQuitsCleanly)
     int status = wait_client(run, 5000);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST(Client, RefusesATerminalTypeThatCannotPositionTheCursorBeforeConnecting)
+{
+    test_peer peer = start_peer();
+    for (const char *term : {"dumb", "no-such-terminal"}) {
+        std::string output;
+        client_run run = start_client({"-H", "127.0.0.1", "-P", std::to_string(peer.port)}, term);
+        int status = wait_client(run, 5000, &output);
+        ASSERT_TRUE(WIFEXITED(status)) << term;
+        EXPECT_EQ(WEXITSTATUS(status), 1) << term;
+        EXPECT_NE(output.find(std::string("\"") + term + "\""), std::string::npos) << output;
+        EXPECT_EQ(output.find("\x1b"), std::string::npos) << term << ": drew " << output;
+    }
+    EXPECT_FALSE(accept_peer(peer, 0));
+    stop_peer(peer);
 }

@@ -1,0 +1,185 @@
+// Every key a real terminal sends, for the terminal types people use: the bytes of each key its
+// terminal description defines, and xterm's modified keys that the description may not know,
+// typed into the client with the default bindings. Each key must send exactly the command of the
+// action it is bound to, or nothing, and only the bound movement keys may move the cursor.
+#include <gtest/gtest.h>
+
+#include "client_screen.h"
+#include "e2e_session.h"
+#include "terminfo_keys.h"
+
+namespace {
+
+constexpr int rows = 24;
+constexpr int cols = 80;
+constexpr int lh = rows - 5;
+constexpr int entries = 400;
+constexpr int start = 200;
+// Typed after every key: once the core hears it, the key before it has been handled and drawn.
+constexpr const char *sentinel_key = "r";
+constexpr const char *sentinel_command = "TOGGLE REPEAT";
+
+enum class effect { nothing, up, down, page_up, page_down, top, bottom, go_parent, load };
+
+// What the default bindings make of the keys that have a binding; every other key does nothing.
+constexpr struct {
+    const char *capability;
+    effect what;
+} bound_keys[] = {
+    {"kcuu1", effect::up},       {"kcud1", effect::down},  {"kpp", effect::page_up},
+    {"knp", effect::page_down},  {"khome", effect::top},   {"kend", effect::bottom},
+    {"kcub1", effect::go_parent}, {"kcuf1", effect::load}, {"kent", effect::load},
+};
+
+effect effect_of(const std::string &capability)
+{
+    for (const auto &key : bound_keys)
+        if (capability == key.capability)
+            return key.what;
+    return effect::nothing;
+}
+
+int position_after(effect what)
+{
+    switch (what) {
+    case effect::up: return start - 1;
+    case effect::down: return start + 1;
+    case effect::page_up: return start - lh;
+    case effect::page_down: return start + lh;
+    case effect::top: return 0;
+    case effect::bottom: return entries - 1;
+    default: return start;
+    }
+}
+
+std::string command_of(effect what)
+{
+    switch (what) {
+    case effect::go_parent: return "GO_PARENT";
+    case effect::load: return "LOAD " + std::to_string(start);
+    default: return "";
+    }
+}
+
+// Bytes the terminal driver acts on itself (interrupt, suspend, flow control): never keys.
+bool driver_character(const std::string &bytes)
+{
+    return bytes.size() == 1 && std::string("\x03\x11\x13\x19\x1a\x1c").find(bytes[0]) !=
+                                    std::string::npos;
+}
+
+// xterm's keys with Shift, Alt and Ctrl (modifier codes 2 to 8): cursor keys, Home, End and
+// F1-F4 as "CSI 1 ; m X", the editing keys and F5-F12 as "CSI n ; m ~".
+std::vector<terminal_key> xterm_modified_keys()
+{
+    std::vector<terminal_key> keys;
+    for (int m = 2; m <= 8; m++) {
+        for (char final : std::string("ABCDHFPQRS"))
+            keys.push_back({"xterm modified", "\x1b[1;" + std::to_string(m) + final});
+        for (int n : {2, 3, 5, 6, 15, 17, 18, 19, 20, 21, 23, 24})
+            keys.push_back({"xterm modified",
+                            "\x1b[" + std::to_string(n) + ";" + std::to_string(m) + "~"});
+    }
+    return keys;
+}
+
+// The terminal's own keys first, so that a sequence it defines is judged by its capability.
+std::vector<terminal_key> keys_to_try(const std::string &type)
+{
+    std::vector<terminal_key> keys;
+    std::vector<terminal_key> all = terminfo_keys(type);
+    std::vector<terminal_key> modified = xterm_modified_keys();
+    all.insert(all.end(), modified.begin(), modified.end());
+    for (const terminal_key &key : all) {
+        bool seen = false;
+        for (const terminal_key &kept : keys)
+            seen = seen || kept.bytes == key.bytes;
+        if (!seen && key.name != "kmous" && !driver_character(key.bytes))
+            keys.push_back(key);
+    }
+    return keys;
+}
+
+class Keyboard : public ::testing::TestWithParam<const char *> {
+protected:
+    script_peer peer;
+    client_process client;
+
+    void TearDown() override
+    {
+        if (HasFailure() && client.term.vt != nullptr)
+            printf("screen at the end:\n%s", vt_dump(client.term).c_str());
+        stop_client(client);
+        stop_script_peer(peer);
+    }
+
+    // The entry under the cursor, by the number in its text; -1 when no row shows the cursor.
+    int cursor_entry()
+    {
+        for (int i = 0; i < lh; i++)
+            if (vt_cell_at(client.term, 1 + i, 2).style.reverse)
+                return atoi(list_text(client.term, i).c_str() + 6);
+        return -1;
+    }
+
+    void show_list()
+    {
+        std::string lines = "LIST_START=" + std::to_string(entries) + "\n";
+        for (int i = 0; i < entries; i++) {
+            char line[64];
+            snprintf(line, sizeof line, "NAM%d]=0,entry-%03d\n", i, i);
+            lines += line;
+        }
+        ASSERT_TRUE(peer_send(peer, lines + "LIST_END\n"));
+    }
+
+    void put_cursor_on_start()
+    {
+        if (cursor_entry() == start)
+            return;
+        ASSERT_TRUE(peer_send(peer, "CUR=" + std::to_string(start) + "\n"));
+        ASSERT_TRUE(wait_until(client, [&] { return cursor_entry() == start; }, 5000));
+    }
+
+    void try_key(const terminal_key &key)
+    {
+        ASSERT_NO_FATAL_FAILURE(put_cursor_on_start());
+        effect what = effect_of(key.name);
+        std::string context = key.name + " " + spelled(key.bytes);
+        size_t from = peer.received.size();
+        type(client, key.bytes + sentinel_key);
+        ASSERT_TRUE(wait_for_command(client, peer, sentinel_command, from)) << context;
+        EXPECT_EQ(peer.received.substr(from), command_of(what) + sentinel_command) << context;
+        pump(client, 0);
+        EXPECT_EQ(cursor_entry(), position_after(what)) << context;
+    }
+};
+
+TEST_P(Keyboard, EveryKeySendsItsBoundCommandOrNothing)
+{
+    std::vector<terminal_key> keys = keys_to_try(GetParam());
+    ASSERT_GT(keys.size(), 150u) << "no terminal description for " << GetParam();
+    peer = start_script_peer();
+    ASSERT_GT(peer.port, 0);
+    client.terminal_type = GetParam();
+    start_client(client, peer.port, rows, cols);
+    ASSERT_GT(client.pid, 0);
+    ASSERT_TRUE(wait_for_command(client, peer, "EHLO"));
+    ASSERT_NO_FATAL_FAILURE(show_list());
+    for (const terminal_key &key : keys)
+        ASSERT_NO_FATAL_FAILURE(try_key(key));
+    EXPECT_FALSE(client.exited);
+}
+
+INSTANTIATE_TEST_SUITE_P(TerminalTypes, Keyboard,
+                         ::testing::Values("xterm", "xterm-256color", "screen-256color",
+                                           "tmux-256color", "linux", "vt220", "rxvt-unicode"),
+                         [](const auto &info) {
+                             std::string name = info.param;
+                             for (char &c : name)
+                                 if (c == '-')
+                                     c = '_';
+                             return name;
+                         });
+
+} // namespace
