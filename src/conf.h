@@ -75,6 +75,7 @@ struct link_state {
     char carry[rx_capacity];
     int carry_len;
     char failure[128];  // why the connection attempt failed, for the message line
+    int closed_by_core; // the core ended the stream without COREQUIT; the user has been told
 };
 
 struct log_state {
