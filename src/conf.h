@@ -60,6 +60,7 @@ struct entry_list {
     list_entry *file_tail;
     int dmt;    // loading: directories so far; ready: all entries
     int fmt;    // loading: files so far; ready: 0
+    int refused; // entries of the list being loaded that did not fit into the index
     int cur;    // entry the core plays
     int pos;    // cursor
     int top;    // first visible position; -2 help screen, -3 info screen
@@ -75,6 +76,7 @@ struct link_state {
     char carry[rx_capacity];
     int carry_len;
     char failure[128];  // why the connection attempt failed, for the message line
+    int closed_by_core; // the core ended the stream without COREQUIT; the user has been told
 };
 
 struct log_state {

@@ -18,7 +18,8 @@ const char *dlog_path()
 }
 
 // The log lives in a world-writable directory: never follow a planted link, never truncate a
-// file that belongs to someone else or has other names.
+// file that belongs to someone else or has other names. A file of ours left by an older run may
+// be readable by others: it becomes private like a new one before anything is written.
 static FILE *open_log_safely(const char *path)
 {
     int fd = open(path, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0600);
@@ -27,7 +28,7 @@ static FILE *open_log_safely(const char *path)
     struct stat st;
     bool ours = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
                 st.st_nlink == 1;
-    if (!ours || ftruncate(fd, 0) != 0) {
+    if (!ours || fchmod(fd, 0600) != 0 || ftruncate(fd, 0) != 0) {
         close(fd);
         return nullptr;
     }

@@ -30,8 +30,11 @@ int run_client(int argc, char **argv)
     connectto();
     while (conf.quit == 0)
         check_input();
-    save_conf();
+    // Saved before the screen goes, told after: the full-screen view would wipe the message.
+    bool saved = save_conf();
     cleanup();
+    if (!saved)
+        print_save_failure();
     return 0;
 }
 

@@ -1,11 +1,13 @@
 #include "config/conf_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <iterator>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -332,18 +334,40 @@ static void copy_mode(int fd, const char *target)
     fchmod(fd, 0666 & ~mask);
 }
 
+// The directory takes no new file but the file itself may be written: rewrite it where it is,
+// keeping its owner and mode, and cut the old text only once the new one is written.
+static bool rewrite_in_place(const char *target)
+{
+    int fd = open(target, O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    FILE *file = fdopen(fd, "w");
+    if (file == nullptr) {
+        close(fd);
+        return false;
+    }
+    bool ok = write_conf(file) && fflush(file) == 0;
+    long length = ok ? ftell(file) : -1;
+    ok = ok && length >= 0 && ftruncate(fd, length) == 0 && fsync(fd) == 0;
+    return fclose(file) == 0 && ok;
+}
+
 // Writes the whole file beside the target and renames it over the target only when complete.
+// A target the user may not write was protected on purpose and stays as it is.
 static bool replace_conf_file(const char *path)
 {
     char target[PATH_MAX];
     char temp[PATH_MAX];
     if (!resolve_links(path, target, sizeof target))
         return false;
+    bool exists = access(target, F_OK) == 0;
+    if (exists && faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) != 0)
+        return false;
     if (snprintf(temp, sizeof temp, "%s.XXXXXX", target) >= (int)sizeof temp)
         return false;
     int fd = mkstemp(temp);
     if (fd < 0)
-        return false;
+        return exists && (errno == EACCES || errno == EPERM) && rewrite_in_place(target);
     copy_mode(fd, target);
     FILE *file = fdopen(fd, "w");
     if (file == nullptr) {
@@ -359,10 +383,12 @@ static bool replace_conf_file(const char *path)
     return ok;
 }
 
-void save_conf()
+bool save_conf()
 {
-    if (!conf.conf_path_ok)
-        return;
-    if (!replace_conf_file(conf.conf_path))
-        printf("save_conf: can't open for writing (%s)\n", conf.conf_path);
+    return !conf.conf_path_ok || replace_conf_file(conf.conf_path);
+}
+
+void print_save_failure()
+{
+    printf("save_conf: can't open for writing (%s)\n", conf.conf_path);
 }

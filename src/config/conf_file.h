@@ -4,8 +4,11 @@
 
 // Defaults, configuration file, command line; may print the usage text and exit with 0.
 int load_conf_rcn();
-// Rewrites the configuration file from the current settings and bindings.
-void save_conf();
+// Rewrites the configuration file from the current settings and bindings; false when it could
+// not be saved. Prints nothing: the caller tells the user once the terminal is its own again.
+bool save_conf();
+// Prints why the configuration was not saved.
+void print_save_failure();
 // Prints the usage text with the bound keys.
 void print_usage(const char *program, const char *conf_path);
 

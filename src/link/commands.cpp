@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "app/util.h"
 #include "conf.h"
 #include "link/conn.h"
 
@@ -16,9 +17,10 @@ constexpr int recursive_line_size = 48;
 
 void say_number(const char *keyword, int value)
 {
+    char full[48];
+    snprintf(full, sizeof full, "%s %d", keyword, value);
     char line[number_line_size];
-    snprintf(line, number_line_size - 1, "%s %d", keyword, value);
-    line[number_line_size - 1] = '\0';
+    zt_strncpy(line, full, number_line_size - 2);
     say(line);
 }
 

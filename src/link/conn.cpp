@@ -43,12 +43,30 @@ void note_failure(const char *reason)
     zt_strncpy(conf.link.failure, reason, sizeof conf.link.failure - 1);
 }
 
+// The wait for the core may last seconds with the keys blocked: say what is being tried.
+void report_connecting()
+{
+    char text[512];
+    snprintf(text, sizeof text, "connecting to %s:%d", conf.remote_host, conf.remote_port);
+    show_message(printable_name(text));
+}
+
 void report_failed_connection()
 {
     char text[512];
     snprintf(text, sizeof text, "cannot reach %s:%d: %s", conf.remote_host, conf.remote_port,
              conf.link.failure);
     set_message(printable_name(text));
+}
+
+// A core that ends the stream without COREQUIT would otherwise leave its last state on the
+// screen as if it still played. Said once: every later pass reads the same end again.
+void report_core_closed()
+{
+    if (conf.link.closed_by_core)
+        return;
+    conf.link.closed_by_core = 1;
+    show_message("connection closed by the core");
 }
 
 void set_nonblocking(int fd)
@@ -127,9 +145,12 @@ void connectto()
         conf.remote_port = default_port;
     if (conf.remote_host[0] == '\0')
         return;
+    report_connecting();
     conf.link.sock = mkconn(conf.remote_host, conf.remote_port);
     if (conf.link.sock < 0)
         report_failed_connection();
+    else
+        show_message("");
     char greeting[greeting_size];
     snprintf(greeting, sizeof greeting, "EHLO %d", conf.fullpath);
     say(greeting);
@@ -207,6 +228,9 @@ int handle_data(int fd)
     ssize_t got = recv(fd, link.rxbuf + link.carry_len, room, 0);
     if (got <= 0) {
         dlog(2, "handle_data: count<=0");
+        // A full buffer asks for 0 bytes and gets 0: only a read with room ends the stream.
+        if (got == 0 && room > 0)
+            report_core_closed();
         // Nothing to read after all is no loss: keep the unfinished line for the next read.
         bool transient = got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
         if (!transient) {

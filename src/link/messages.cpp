@@ -103,10 +103,18 @@ void handle_list_start(const char *value)
 
 void handle_list_end(const char *)
 {
+    int seconds = (int)(time(nullptr) - conf.player.list_t0);
     char text[message_limit + 1];
-    snprintf(text, message_limit, "Loaded %d in %ds", conf.player.list_last,
-             (int)(time(nullptr) - conf.player.list_t0));
+    snprintf(text, message_limit, "Loaded %d in %ds", conf.player.list_last, seconds);
     set_message(text);
+    // A list longer than the index shows only its first entries; say how many came.
+    const entry_list &list = conf.list;
+    if (list.refused > 0) {
+        int kept = list.dmt + list.fmt;
+        snprintf(text, message_limit, "Loaded %d in %ds, list cut at %d of %d entries",
+                 conf.player.list_last, seconds, kept, kept + list.refused);
+        show_message(text);
+    }
     dlog(2, "parse_line: LIST_END, dmt:%d fmt:%d", conf.list.dmt, conf.list.fmt);
     finalize_list();
 }

@@ -1,6 +1,7 @@
 #include "list/entry_list.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -9,11 +10,16 @@
 #include "screen/listview.h"
 #include "screen/panel.h"
 
+// Refused entries are counted up to where the count of all entries still fits an int.
+static constexpr int refused_limit = INT_MAX - list_capacity;
+
 list_entry *add_entry(int type, const char *text)
 {
     entry_list &list = conf.list;
     // The index addresses list_capacity positions: what does not fit there is refused.
     if (list.dmt + list.fmt >= list_capacity) {
+        if (list.refused < refused_limit)
+            list.refused++;
         if (conf.debug >= 9)
             dlog(9, "add_entry: list full, dropped type: %d, path: [%s]", type, text);
         return nullptr;
@@ -230,4 +236,5 @@ void free_list()
     list.file_tail = nullptr;
     list.dmt = 0;
     list.fmt = 0;
+    list.refused = 0;
 }

@@ -194,12 +194,9 @@ void init_colors()
     }
 }
 
-void draw_message(int level, const char *text)
+// The one painter of the message line; it writes nothing to the log.
+static void paint_message(const char *text)
 {
-    if (level > conf.debug)
-        return;
-    if (text[0] != '\0')
-        dlog(level, "%s", text);
     if (!screen_ready())
         return;
     int row = conf.lines - 3;
@@ -212,9 +209,29 @@ void draw_message(int level, const char *text)
     show_screen();
 }
 
-void set_message(const char *text)
+void draw_message(int level, const char *text)
+{
+    if (level > conf.debug)
+        return;
+    if (text[0] != '\0')
+        dlog(level, "%s", text);
+    paint_message(text);
+}
+
+static void store_message(const char *text)
 {
     if (text != conf.message)
         zt_strncpy(conf.message, text, sizeof conf.message - 1);
+}
+
+void set_message(const char *text)
+{
+    store_message(text);
     draw_message(0, conf.message);
+}
+
+void show_message(const char *text)
+{
+    store_message(text);
+    paint_message(conf.message);
 }

@@ -16,3 +16,6 @@ void init_colors();
 void draw_message(int level, const char *text);
 // Stores text as the message and shows it.
 void set_message(const char *text);
+// Stores text as the message and shows it without a log line: for what the client itself says
+// about the connection and the list, which the log does not record.
+void show_message(const char *text);

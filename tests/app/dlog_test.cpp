@@ -69,16 +69,19 @@ TEST_F(DlogTest, PrefixCarriesElapsedTimeLevelStateAndProcess)
     EXPECT_EQ(std::stoi(m[2]), getpid());
 }
 
-TEST_F(DlogTest, StartTruncatesThePreviousRun)
+TEST_F(DlogTest, StartTruncatesThePreviousRunAndMakesItPrivate)
 {
     {
         std::ofstream old(dlog_path());
         old << "an old run\n";
     }
-    chmod(dlog_path(), 0600);
+    chmod(dlog_path(), 0644);
     conf.debug = 1;
     dlog_init();
     EXPECT_EQ(file_text(dlog_path()).find("an old run"), std::string::npos);
+    struct stat info;
+    ASSERT_EQ(stat(dlog_path(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
 }
 
 TEST_F(DlogTest, PlantedSymbolicLinkIsNeitherFollowedNorTruncated)

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
+#include <grp.h>
 #include <functional>
 #include <pwd.h>
 #include <set>
@@ -509,7 +511,9 @@ TEST_F(ConfFile, MissingDirectoryMeansNoSave)
 {
     rmdir(conf_dir.c_str());
     load();
-    EXPECT_EQ(capture_stdout(save_conf), "save_conf: can't open for writing (" + path + ")\n");
+    EXPECT_FALSE(save_conf());
+    EXPECT_EQ(capture_stdout(print_save_failure),
+              "save_conf: can't open for writing (" + path + ")\n");
     EXPECT_TRUE(dir_names(home).empty()) << "the directory is not created";
 }
 
@@ -522,11 +526,9 @@ TEST_F(ConfFile, FailedWriteKeepsTheOldFile)
         signal(SIGXFSZ, SIG_IGN);
         rlimit small = {100, 100};
         setrlimit(RLIMIT_FSIZE, &small);
-        save_conf();
-        end_child_now(0, nullptr);
+        end_child_now(save_conf() ? 1 : 0, nullptr);
     });
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.output, "save_conf: can't open for writing (" + path + ")\n");
+    EXPECT_EQ(result.status, 0) << "the failure is reported";
     EXPECT_EQ(read_file(path), old_text);
     EXPECT_EQ(dir_names(conf_dir), std::set<std::string>{"vesk-remote-ncurses.conf"})
         << "no temporary file is left behind";
@@ -577,6 +579,84 @@ TEST_F(ConfFile, SavingKeepsThePermissions)
     umask(old_mask);
     ASSERT_EQ(stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0644u) << "a new file is created as a plain create would";
+}
+
+// Files of the permission test: made by root for the unprivileged user, removed at the end.
+struct scratch_dir {
+    std::string path;
+    ~scratch_dir()
+    {
+        std::error_code ignored;
+        std::filesystem::permissions(path + "/ro-dir", std::filesystem::perms::owner_all, ignored);
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
+// Root may write any file, so the checks run as an ordinary user: the test's own when it is not
+// root, otherwise uid and gid 65534 in a child process.
+TEST_F(ConfFile, SavingLeavesProtectedFilesAndRewritesInAReadOnlyDirectory)
+{
+    constexpr uid_t unprivileged = 65534;
+    bool root = geteuid() == 0;
+    char top[] = "/tmp/vesk-perm-XXXXXX";
+    ASSERT_NE(mkdtemp(top), nullptr);
+    scratch_dir scratch{top};
+    const std::string base = top;
+    const std::string old_text = "k_quit=x\n";
+    const std::string ro_file = base + "/ro-file.conf";
+    const std::string ro_dir = base + "/ro-dir";
+    const std::string in_ro_dir = ro_dir + "/vesk.conf";
+    const std::string target = base + "/target.conf";
+    const std::string link = base + "/link.conf";
+    mkdir(ro_dir.c_str(), 0700);
+    for (const std::string &file : {ro_file, in_ro_dir, target})
+        write_file(file, old_text);
+    ASSERT_EQ(symlink("target.conf", link.c_str()), 0);
+    chmod(ro_file.c_str(), 0444);
+    chmod(in_ro_dir.c_str(), 0600);
+    chmod(target.c_str(), 0444);
+    for (const std::string &name : {base, ro_file, ro_dir, in_ro_dir, target, link})
+        ASSERT_TRUE(!root || lchown(name.c_str(), unprivileged, unprivileged) == 0) << name;
+    chmod(ro_dir.c_str(), 0500);
+    struct stat before;
+    ASSERT_EQ(stat(in_ro_dir.c_str(), &before), 0);
+    load();
+
+    child_result result = run_in_child([&] {
+        if (root && (setgroups(0, nullptr) != 0 || setgid(unprivileged) != 0 ||
+                     setuid(unprivileged) != 0))
+            end_child_now(77, nullptr);
+        for (const std::string &file : {ro_file, in_ro_dir, link}) {
+            snprintf(conf.conf_path, sizeof conf.conf_path, "%s", file.c_str());
+            printf("%d", save_conf() ? 1 : 0);
+        }
+        end_child_now(0, nullptr);
+    });
+    if (result.status == 77)
+        GTEST_SKIP() << "cannot switch to uid 65534 here, so the permissions cannot be tried";
+    ASSERT_EQ(result.status, 0);
+    EXPECT_EQ(result.output, "010") << "saved: read-only file, read-only directory, link";
+
+    struct stat info;
+    EXPECT_EQ(read_file(ro_file), old_text);
+    ASSERT_EQ(stat(ro_file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+
+    EXPECT_EQ(read_file(in_ro_dir),
+              expected_file(0, 0, 2, "127.0.0.1", 44322, default_binding_lines));
+    ASSERT_EQ(stat(in_ro_dir.c_str(), &info), 0);
+    EXPECT_EQ(info.st_ino, before.st_ino) << "rewritten in place";
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    EXPECT_EQ(dir_names(ro_dir), std::set<std::string>{"vesk.conf"});
+
+    EXPECT_EQ(read_file(target), old_text);
+    ASSERT_EQ(stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(dir_names(base),
+              (std::set<std::string>{"ro-file.conf", "ro-dir", "target.conf", "link.conf"}))
+        << "no temporary file is left behind";
 }
 
 TEST_F(ConfFile, HomeTooLongUsesDefaultsAndNeverSaves)

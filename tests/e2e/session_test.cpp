@@ -2,6 +2,7 @@
 // xterm: what the screen shows after each key, click, resize or signal.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "client_screen.h"
 #include "e2e_session.h"
@@ -276,6 +277,20 @@ TEST_F(Session, QuitExitsWithZeroAndSavesTheConfiguration)
           std::string("remote_host=127.0.0.1\n"), "remote_port=" + std::to_string(sim.port) + "\n",
           std::string("k_quit=q\n"), std::string("k_mup=UP\n")})
         EXPECT_NE(saved.find(line), std::string::npos) << line << "missing from:\n" << saved;
+}
+
+// The first run of a new user, without ~/.vesk: why nothing was saved stays on the terminal.
+TEST_F(Session, QuitTellsOnTheRestoredTerminalWhyNothingWasSaved)
+{
+    launch({}, 24, 120);
+    ASSERT_EQ(rmdir((client.home + "/.vesk").c_str()), 0);
+    type(client, "q");
+    int status = wait_exit(client);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_FALSE(screen().altscreen);
+    std::string told = "save_conf: can't open for writing (" + conf_file_path(client) + ")";
+    EXPECT_NE(vt_dump(screen()).find(told), std::string::npos) << vt_dump(screen());
 }
 
 TEST_F(Session, InterruptExitsWith255AndSavesNothing)

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "link/conn.h"
+#include "screen/window.h"
 #include "link_fixture.h"
 
 namespace {
@@ -132,12 +133,14 @@ TEST_F(HandleDataTest, ALineThatFillsTheBufferIsDroppedAndTheNextTextStartsANewL
     EXPECT_EQ(handle_data(ends[0]), 0);
     EXPECT_EQ(conf.link.carry_len, 0);
     EXPECT_TRUE(log_has("] handle_data: count<=0\n"));
+    EXPECT_STREQ(conf.message, "") << "a full buffer is not the core closing";
     EXPECT_EQ(handle_data(ends[0]), 1);
     EXPECT_EQ(conf.player.vol, 7);
 }
 
-TEST_F(HandleDataTest, EndOfStreamDropsTheUnfinishedLineAndKeepsTheSocket)
+TEST_F(HandleDataTest, EndOfStreamDropsTheUnfinishedLineKeepsTheSocketAndIsToldOnce)
 {
+    start_log(2);
     conf.link.sock = ends[0];
     peer_sends("VOL=4");
     handle_data(ends[0]);
@@ -146,6 +149,11 @@ TEST_F(HandleDataTest, EndOfStreamDropsTheUnfinishedLineAndKeepsTheSocket)
     EXPECT_EQ(handle_data(ends[0]), 0);
     EXPECT_EQ(conf.link.carry_len, 0);
     EXPECT_EQ(conf.link.sock, ends[0]);
+    EXPECT_STREQ(conf.message, "connection closed by the core");
+    set_message("later");
+    EXPECT_EQ(handle_data(ends[0]), 0);
+    EXPECT_STREQ(conf.message, "later");
+    EXPECT_FALSE(log_has("connection closed")) << "the log keeps its own lines only";
     conf.link.sock = -1;
     EXPECT_EQ(handle_data(0), 0);
     EXPECT_EQ(handle_data(-1), 0);

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <climits>
 
 #include "link/messages.h"
@@ -163,6 +164,27 @@ TEST_F(MessagesTest, ListLinesFeedTheListInArrivalOrder)
     EXPECT_EQ(conf.list.index[1]->type, -7);
     EXPECT_EQ(conf.list.index[2]->type, 1);
     EXPECT_GT(conf.player.list_t0, 0);
+}
+
+TEST_F(MessagesTest, AListLongerThanTheIndexSaysWhereItWasCut)
+{
+    start_log(2);
+    parse("LIST_START=" + std::to_string(list_capacity + 2));
+    for (int i = 0; i <= list_capacity + 1; i++)
+        parse("NAME[" + std::to_string(i) + "]=1,f");
+    parse("LIST_END");
+    std::string loaded = "Loaded " + std::to_string(list_capacity + 1) + " in ";
+    std::string message = conf.message;
+    EXPECT_EQ(message.rfind(loaded, 0), 0u) << message;
+    std::string cut = "s, list cut at 262144 of 262146 entries";
+    EXPECT_EQ(message.substr(message.size() - std::min(message.size(), cut.size())), cut);
+    EXPECT_TRUE(log_has("] " + loaded));
+    EXPECT_FALSE(log_has("list cut")) << "the log keeps its own lines only";
+
+    parse("LIST_START=1");
+    parse("NAME[0]=1,f");
+    parse("LIST_END");
+    EXPECT_EQ(std::string(conf.message).find("cut"), std::string::npos) << conf.message;
 }
 
 } // namespace

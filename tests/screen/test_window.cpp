@@ -176,6 +176,8 @@ TEST_F(WindowTest, MessagesAreLoggedUnlessEmptyOrAboveTheLevel)
     draw_message(4, "second text");
     draw_message(0, "");
     set_message("third text");
+    show_message("fourth text");
+    EXPECT_STREQ(conf.message, "fourth text");
     std::ifstream log(dlog_path());
     std::stringstream all;
     all << log.rdbuf();
@@ -183,6 +185,7 @@ TEST_F(WindowTest, MessagesAreLoggedUnlessEmptyOrAboveTheLevel)
     EXPECT_NE(text.find("] first text\n"), std::string::npos);
     EXPECT_EQ(text.find("second text"), std::string::npos);
     EXPECT_NE(text.find("] third text\n"), std::string::npos);
+    EXPECT_EQ(text.find("fourth text"), std::string::npos) << "show_message writes no log line";
     EXPECT_EQ(text.find("] \n"), std::string::npos);
 }
 

@@ -127,7 +127,7 @@ bool closed_by_peer(int fd)
     return recv(fd, &byte, 1, MSG_DONTWAIT) == 0;
 }
 
-TEST(SimSocket, GreetsWithHelloAndTheListAndEndsCleanlyOnTerm)
+TEST(SimSocket, GreetsWithHelloAndTheListAndSaysGoodbyeOnTerm)
 {
     sim_child sim = start_sim({"--port", "0", "--quiet"});
     ASSERT_GT(sim.port, 0) << sim.banner;
@@ -144,8 +144,11 @@ TEST(SimSocket, GreetsWithHelloAndTheListAndEndsCleanlyOnTerm)
     std::string c64;
     EXPECT_TRUE(read_until(fd, c64, "LIST_END\n"));
     EXPECT_NE(c64.find("NAME[1]=-1,C64/Hubbard, Rob\n"), std::string::npos) << c64;
-    close(fd);
     EXPECT_EQ(stop_sim(sim), 0);
+    // Stopped by a signal, the core still says goodbye.
+    std::string goodbye;
+    EXPECT_TRUE(read_until(fd, goodbye, "COREQUIT=")) << goodbye;
+    close(fd);
 }
 
 TEST(SimSocket, ClientsShareThePlayerAndTimeRunsWhilePlaying)

@@ -691,6 +691,18 @@ void sim_client_close(sim_core &core, int slot)
         core.clients[slot].in_use = false;
 }
 
+void sim_goodbye(sim_core &core)
+{
+    for (int slot = 0; slot < sim_max_clients; slot++) {
+        sim_client &client = core.clients[slot];
+        if (!client.in_use || client.closing)
+            continue;
+        // The rest of a long listing would keep the goodbye waiting: it is cut short.
+        client.stream.active = false;
+        cmd_quit(core, slot, "");
+    }
+}
+
 bool sim_command(sim_core &core, int slot, const char *chunk, size_t len)
 {
     if (slot < 0 || slot >= sim_max_clients || !core.clients[slot].in_use)

@@ -93,6 +93,9 @@ void sim_core_init(sim_core &core, int big_count);
 // A free client slot for a new connection, or -1 when all are taken.
 int sim_client_open(sim_core &core);
 void sim_client_close(sim_core &core, int slot);
+// The core stops: every client is told COREQUIT after what it has queued and is to be closed
+// once that is sent.
+void sim_goodbye(sim_core &core);
 // Runs the commands of one received chunk; false when none was recognised.
 bool sim_command(sim_core &core, int slot, const char *chunk, size_t len);
 // One simulated second of play; does nothing unless a clip plays.

@@ -120,14 +120,14 @@ void relative_path(int ref, char *buf, size_t cap)
     buf[0] = '\0';
     if (ref <= 0)
         return;
-    char name[path_max];
-    sim_lib_text(ref, 0, name, sizeof name);
-    char parent[path_max];
-    relative_path(sim_lib_parent(ref), parent, sizeof parent);
-    if (parent[0] == '\0')
-        snprintf(buf, cap, "%s", name);
-    else
-        snprintf(buf, cap, "%s/%s", parent, name);
+    // The parent's path, then a slash and the name in what room is left.
+    relative_path(sim_lib_parent(ref), buf, cap);
+    size_t used = strlen(buf);
+    if (used > 0 && used + 1 < cap) {
+        buf[used++] = '/';
+        buf[used] = '\0';
+    }
+    sim_lib_text(ref, 0, buf + used, cap - used);
 }
 
 char ascii_lower(char c)

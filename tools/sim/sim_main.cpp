@@ -23,10 +23,29 @@
 namespace {
 
 volatile sig_atomic_t stop_requested = 0;
+// The signal mask inside the wait: SIGINT and SIGTERM are blocked everywhere else, so a stop asked
+// for between the check of the flag and the wait still ends the wait at once.
+sigset_t wait_mask;
+
+// The time clients get to take their COREQUIT before the core ends anyway.
+constexpr int goodbye_ms = 2000;
 
 void request_stop(int)
 {
     stop_requested = 1;
+}
+
+void install_stop_handlers()
+{
+    // Started in the background by a script, it keeps ignoring the terminal's interrupt key.
+    if (signal(SIGINT, request_stop) == SIG_IGN)
+        signal(SIGINT, SIG_IGN);
+    signal(SIGTERM, request_stop);
+    sigset_t stops;
+    sigemptyset(&stops);
+    sigaddset(&stops, SIGINT);
+    sigaddset(&stops, SIGTERM);
+    sigprocmask(SIG_BLOCK, &stops, &wait_mask);
 }
 
 struct sim_server {
@@ -223,12 +242,20 @@ void run_clock()
     }
 }
 
+// Nothing while nothing plays; otherwise the time until the next simulated second.
 int poll_timeout()
 {
     if (!server.ticking)
         return -1;
     int64_t wait = server.next_tick - now_ms();
     return wait < 0 ? 0 : (int)wait;
+}
+
+// poll() that a stop signal interrupts; timeout_ms -1 waits without a time-out.
+int wait_for_events(pollfd *fds, int n, int timeout_ms)
+{
+    timespec timeout = {timeout_ms / 1000, (long)(timeout_ms % 1000) * 1000000};
+    return ppoll(fds, (nfds_t)n, timeout_ms < 0 ? nullptr : &timeout, &wait_mask);
 }
 
 void serve()
@@ -247,7 +274,7 @@ void serve()
             slots[n] = slot;
             fds[n++] = {server.fds[slot], events, 0};
         }
-        if (poll(fds, (nfds_t)n, poll_timeout()) < 0 && errno != EINTR)
+        if (wait_for_events(fds, n, poll_timeout()) < 0 && errno != EINTR)
             break;
         // Clients first, so that slots freed by clients that left can take new ones at once.
         for (int i = 1; i < n; i++) {
@@ -261,6 +288,26 @@ void serve()
             accept_clients();
         run_clock();
         settle_clients();
+    }
+}
+
+// Tells every client that the core stops and sends what they still have queued, for at most
+// goodbye_ms: a client that reads nothing must not keep the core from ending.
+void say_goodbye()
+{
+    sim_goodbye(core);
+    int64_t deadline = now_ms() + goodbye_ms;
+    for (;;) {
+        settle_clients();
+        pollfd fds[sim_max_clients];
+        int n = 0;
+        for (int slot = 0; slot < sim_max_clients; slot++)
+            if (server.fds[slot] >= 0)
+                fds[n++] = {server.fds[slot], POLLOUT, 0};
+        int64_t left = deadline - now_ms();
+        if (n == 0 || left <= 0)
+            return;
+        poll(fds, (nfds_t)n, (int)left);
     }
 }
 
@@ -280,10 +327,7 @@ int main(int argc, char **argv)
         return 0;
     }
     signal(SIGPIPE, SIG_IGN);
-    // Started in the background by a script, it keeps ignoring the terminal's interrupt key.
-    if (signal(SIGINT, request_stop) == SIG_IGN)
-        signal(SIGINT, SIG_IGN);
-    signal(SIGTERM, request_stop);
+    install_stop_handlers();
     sim_core_init(core, opts.big);
     server.quiet = opts.quiet;
     server.tick_ms = opts.tick_ms;
@@ -293,6 +337,7 @@ int main(int argc, char **argv)
     if (server.listen_fd < 0)
         return 1;
     serve();
+    say_goodbye();
     for (int slot = 0; slot < sim_max_clients; slot++)
         if (server.fds[slot] >= 0)
             close(server.fds[slot]);

@@ -1,0 +1,84 @@
+// What the message line says about the connection itself: the address while the attempt waits,
+// and a core that went away without a word.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "client_screen.h"
+#include "e2e_session.h"
+
+namespace {
+
+// Opens connections to port until the listener's queue of unaccepted connections is full, so
+// that the next attempt waits unanswered; the connections stay open in fds.
+void fill_accept_queue(int port, std::vector<int> &fds)
+{
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons((uint16_t)port);
+    for (;;) {
+        int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ASSERT_GE(fd, 0);
+        fds.push_back(fd);
+        connect(fd, (const sockaddr *)&addr, sizeof addr);
+        pollfd p{fd, POLLOUT, 0};
+        if (poll(&p, 1, scaled_ms(500)) != 1)
+            return;
+    }
+}
+
+class CoreLink : public ::testing::Test {
+protected:
+    script_peer peer;
+    client_process client;
+    std::vector<int> queued;
+
+    void TearDown() override
+    {
+        if (HasFailure() && client.term.vt != nullptr)
+            printf("screen at the end:\n%s", vt_dump(client.term).c_str());
+        stop_client(client);
+        stop_script_peer(peer);
+        for (int fd : queued)
+            close(fd);
+    }
+
+    const vt_screen &screen() const { return client.term; }
+};
+
+TEST_F(CoreLink, TheAddressShowsWhileTheAttemptWaits)
+{
+    peer = start_script_peer();
+    ASSERT_GT(peer.port, 0);
+    ASSERT_NO_FATAL_FAILURE(fill_accept_queue(peer.port, queued));
+    start_client(client, peer.port, 24, 80);
+    ASSERT_GT(client.pid, 0);
+    std::string trying = "connecting to 127.0.0.1:" + std::to_string(peer.port);
+    EXPECT_TRUE(wait_until(client, [&] { return message_text(screen()) == trying; }, 4000));
+}
+
+TEST_F(CoreLink, ACoreThatClosesWithoutAWordIsToldAndLaterCommandsFailVisibly)
+{
+    peer = start_script_peer();
+    ASSERT_GT(peer.port, 0);
+    start_client(client, peer.port, 24, 80);
+    ASSERT_GT(client.pid, 0);
+    ASSERT_TRUE(wait_for_command(client, peer, "EHLO"));
+    ASSERT_TRUE(peer_send(peer, "STATE=3\nTIME=2\n"));
+    ASSERT_TRUE(wait_until(client, [&] { return state_symbol(screen()) == "|>"; }, 5000));
+    close(peer.conn_fd);
+    peer.conn_fd = -1;
+    EXPECT_TRUE(wait_until(
+        client, [&] { return message_text(screen()) == "connection closed by the core"; }, 5000));
+    // The first send may still leave; the core's side answers it with a reset.
+    type(client, "]");
+    type(client, "]");
+    EXPECT_TRUE(wait_for_text(client, "say: error: (", 0));
+}
+
+} // namespace
