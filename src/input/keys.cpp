@@ -73,9 +73,10 @@ void echo_key_name(const char *name)
 // A key that curses holds or the terminal has sent, without waiting for one.
 int key_if_waiting()
 {
+    int delay = wgetdelay(stdscr);
     wtimeout(stdscr, 0);
     int key = wgetch(stdscr);
-    wtimeout(stdscr, -1);
+    wtimeout(stdscr, delay);
     return key;
 }
 
@@ -186,7 +187,8 @@ int wait_key()
         if (key != ERR)
             return key;
         // The terminal said it was readable, yet no key came: end of file or a broken terminal.
-        if (readable && errno != EINTR)
+        // A screen in no-delay mode never waits for a key.
+        if ((readable && errno != EINTR) || is_nodelay(stdscr))
             return ERR;
         input_wait wait = wait_for_input(-1, nullptr);
         if (wait.redrawn)

@@ -9,7 +9,7 @@ constexpr size_t key_name_size = 10;
 // 0 nothing.
 int c_get_key();
 // Waits for one key, acting on signals meanwhile: KEY_RESIZE once the screen was redrawn for a
-// resize or a continue, ERR when the terminal input has ended.
+// resize or a continue, ERR when the terminal input has ended (at once in no-delay mode).
 int wait_key();
 // The name of a curses key code: a special key's name, else the low 8 bits as one character
 // (keypad Enter is Return); empty for ctrl-L, escape, the mouse and other codes beyond a byte.
