@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -27,6 +28,7 @@ constexpr int default_port = 44322;
 constexpr int say_cut = 258;
 constexpr int say_error_limit = 255;
 constexpr int greeting_size = 23;
+constexpr long long connect_wait_us = 5000500;   // 5 s and 500 µs
 
 // 67.215.65.132: the address a public resolver hands out for names that do not exist, in
 // place of an error. Connecting there would only time out, so it counts as a failed look-up.
@@ -78,6 +80,34 @@ void set_nonblocking(int fd)
         dlog(8, "%s", "mkconn: cant set nonblock");
 }
 
+long long microseconds_since(const timespec &start)
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (long long)(now.tv_sec - start.tv_sec) * 1000000 + (now.tv_nsec - start.tv_nsec) / 1000;
+}
+
+// select() on fd for reading and writing, at most the connection time-out in all. A signal (a
+// resize, say) is no reason to give up the attempt, unless the client is about to end.
+int wait_for_connect(int fd)
+{
+    timespec start;
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    for (;;) {
+        long long left = connect_wait_us - microseconds_since(start);
+        if (left < 0)
+            left = 0;
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(fd, &readable);
+        fd_set writable = readable;
+        timeval wait = {(time_t)(left / 1000000), (suseconds_t)(left % 1000000)};
+        int rc = select(fd + 1, &readable, &writable, nullptr, &wait);
+        if (rc >= 0 || errno != EINTR || conf.signals.fatal != 0)
+            return rc;
+    }
+}
+
 // Waits for the non-blocking connect of fd; true when it succeeded.
 bool wait_connected(int fd, const char *host, int port)
 {
@@ -86,12 +116,7 @@ bool wait_connected(int fd, const char *host, int port)
         note_failure(strerror(EMFILE));
         return false;
     }
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(fd, &readable);
-    fd_set writable = readable;
-    timeval wait = {5, 500};
-    int rc = select(fd + 1, &readable, &writable, nullptr, &wait);
+    int rc = wait_for_connect(fd);
     if (rc == 0) {
         dlog(8, "mkconn:connect timed out %s:%d error: %s", host, port, strerror(errno));
         note_failure(strerror(ETIMEDOUT));

@@ -1,11 +1,17 @@
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <pthread.h>
 #include <sys/socket.h>
+#include <thread>
 
 #include "link/conn.h"
 #include "link/messages.h"
 #include "link_fixture.h"
 #include "list/entry_list.h"
+#include "screen/signals.h"
 
 namespace {
 
@@ -70,6 +76,42 @@ TEST_F(ConnTest, ARefusedConnectionIsLoggedClosedAndLeavesNoSocket)
                         " error: Connection refused\n"));
     // The greeting is still said, and dropped.
     EXPECT_TRUE(log_has("] say: EHLO 1\n"));
+}
+
+// A listener with a full queue drops the client's first SYN, so the attempt waits; resizes keep
+// coming meanwhile, and room is made after the first few.
+TEST_F(ConnTest, SignalsDuringTheConnectionAttemptDoNotEndIt)
+{
+    int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof addr;
+    ASSERT_EQ(bind(listener, (sockaddr *)&addr, sizeof addr), 0);
+    ASSERT_EQ(listen(listener, 0), 0);
+    ASSERT_EQ(getsockname(listener, (sockaddr *)&addr, &length), 0);
+    int filler = socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_EQ(connect(filler, (sockaddr *)&addr, sizeof addr), 0);
+
+    install_terminal_handlers();
+    std::atomic<bool> done{false};
+    pthread_t waiting = pthread_self();
+    std::thread resizer([&] {
+        for (int i = 0; !done; i++) {
+            pthread_kill(waiting, SIGWINCH);
+            if (i == 5)
+                close(accept(listener, nullptr, nullptr));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    int fd = mkconn("127.0.0.1", ntohs(addr.sin_port));
+    done = true;
+    resizer.join();
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(conf.signals.resize_pending, 1);
+    close(fd);
+    close(filler);
+    close(listener);
 }
 
 TEST_F(ConnTest, AnOutOfRangePortFallsBackAndAnEmptyHostMakesNoAttempt)
