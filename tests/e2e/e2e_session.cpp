@@ -117,6 +117,47 @@ void end_with_parent(int sig, pid_t parent)
         _exit(127);
 }
 
+// Only waits, holding no descriptor of the test or of the terminal, until a signal ends it.
+[[noreturn]] void wait_idle()
+{
+    close_range(0, ~0U, 0);
+    for (;;)
+        pause();
+}
+
+// In the client's process before exec: gives its process group what a shell gives a job, a member
+// whose parent is in the same session but in another group. The system ignores stop signals
+// from the terminal for an orphaned group, and the client's group, whose only parent is the test
+// in another session, would be one. Both helpers end with the client.
+void become_job()
+{
+    pid_t job = getpid();
+    int joined[2];
+    if (pipe(joined) != 0)
+        return;
+    pid_t shell = fork();
+    if (shell == 0) {
+        end_with_parent(SIGKILL, job);
+        setpgid(0, 0);
+        pid_t shell_pid = getpid();
+        if (fork() == 0) {
+            end_with_parent(SIGKILL, shell_pid);
+            setpgid(0, job);
+            ssize_t ignored = write(joined[1], "j", 1);
+            (void)ignored;
+            wait_idle();
+        }
+        wait_idle();
+    }
+    close(joined[1]);
+    char byte;
+    if (shell > 0) {
+        ssize_t ignored = read(joined[0], &byte, 1);
+        (void)ignored;
+    }
+    close(joined[0]);
+}
+
 // The client's environment: the private HOME and USER, its terminal type, and no size from
 // variables, so that only the pseudo-terminal's size counts.
 void prepare_client_environment(const client_process &client)
@@ -132,6 +173,16 @@ void prepare_client_environment(const client_process &client)
     unsetenv("LINES");
     unsetenv("COLUMNS");
     unsetenv("TMUX");
+}
+
+// With its terminal closed, the client can only be watched for its end; true while it runs.
+bool wait_without_terminal(client_process &client, int wait_ms)
+{
+    if (!client.exited && waitpid(client.pid, &client.status, WNOHANG) == client.pid)
+        client.exited = true;
+    if (!client.exited)
+        poll(nullptr, 0, wait_ms);
+    return !client.exited;
 }
 
 } // namespace
@@ -216,6 +267,8 @@ void start_client(client_process &client, int port, int rows, int cols,
     if (client.pid == 0) {
         end_with_parent(SIGKILL, parent);
         prepare_client_environment(client);
+        if (client.job_control)
+            become_job();
         execvp(argv[0], argv.data());
         _exit(127);
     }
@@ -245,7 +298,7 @@ void stop_client(client_process &client)
 bool pump(client_process &client, int wait_ms)
 {
     if (client.master < 0)
-        return false;
+        return client.pid > 0 && wait_without_terminal(client, wait_ms);
     pollfd p{client.master, POLLIN, 0};
     int ready = poll(&p, 1, wait_ms);
     bool closed = false;
@@ -331,6 +384,14 @@ void resize(client_process &client, int rows, int cols)
     ioctl(client.master, TIOCSWINSZ, &size);
     vt_resize(client.term, rows, cols);
     kill(client.pid, SIGWINCH);
+}
+
+void close_terminal(client_process &client)
+{
+    if (client.master >= 0)
+        close(client.master);
+    client.master = -1;
+    client.term.input_fd = -1;
 }
 
 std::string read_file(const std::string &path)

@@ -29,10 +29,12 @@ struct client_process {
     client_process(const client_process &) = delete;
     client_process &operator=(const client_process &) = delete;
 
-    // Set before start_client: the terminal type the client is told, and whether it starts with
-    // hang-ups ignored (as under nohup).
+    // Set before start_client: the terminal type the client is told, whether it starts with
+    // hang-ups ignored (as under nohup), and whether it runs as a shell's job, which a stop
+    // signal stops (Ctrl-Z).
     std::string terminal_type = "xterm";
     bool ignore_hangup = false;
+    bool job_control = false;
 
     pid_t pid = -1;
     int master = -1;
@@ -53,7 +55,8 @@ void start_client(client_process &client, int port, int rows, int cols,
 void stop_client(client_process &client);
 
 // Reads what the client wrote within wait_ms (0: only what is there) into the terminal; notes
-// the exit of the client. False once the client is gone and its output drained.
+// the exit of the client. False once the client is gone and its output drained. Once the
+// terminal is closed, it only waits for the exit.
 bool pump(client_process &client, int wait_ms);
 // Pumps until done() holds; false when timeout_ms pass first or the client ends without it.
 bool wait_until(client_process &client, const std::function<bool()> &done, int timeout_ms);
@@ -72,6 +75,8 @@ void mouse_press(client_process &client, int row, int col);
 void mouse_release(client_process &client, int row, int col);
 // Resizes the terminal and the emulated screen, and tells the client.
 void resize(client_process &client, int rows, int cols);
+// Closes the terminal's other side, as when the terminal window goes away.
+void close_terminal(client_process &client);
 
 std::string read_file(const std::string &path);
 bool file_exists(const std::string &path);

@@ -2,6 +2,7 @@
 // value and the sequences that would retitle the window, clear the screen, move the cursor or
 // switch character sets, through every text the client shows; the emulated terminal must show
 // each of them as one column per byte inside its own element and nothing else may change.
+// Nor may pasted text turn into commands for the core.
 #include <gtest/gtest.h>
 
 #include "client_screen.h"
@@ -444,6 +445,26 @@ TEST_F(Injection, CoreQuitTextsLeaveOnlyTheDisconnectedScreen)
         stop_client(client);
         stop_script_peer(peer);
     }
+}
+
+// The prompt ends by itself at its 256th character; what the paste holds beyond it ("]" is Next,
+// "Q" the core's Quit) must not run as keys.
+TEST_F(Injection, APasteLongerThanThePromptSendsOnlyTheLoadOfItsStart)
+{
+    ASSERT_NO_FATAL_FAILURE(connect_client());
+    type(client, "o");
+    ASSERT_TRUE(wait_until(client, [&] { return message_text(screen()) == "open:"; }, 5000));
+    std::string text;
+    for (int i = 0; i < 256; i++)
+        text += (char)('a' + i % 26);
+    size_t from = peer.received.size();
+    type(client, text + "]]]Q");
+    // The load line holds what its buffer takes of the text.
+    std::string load = "LOAD2 " + text.substr(0, 248);
+    ASSERT_TRUE(wait_for_command(client, peer, load, from));
+    ASSERT_NO_FATAL_FAILURE(type_and_sync(""));
+    EXPECT_EQ(peer.received.substr(from), load + "VOL+");
+    EXPECT_FALSE(client.exited);
 }
 
 } // namespace

@@ -253,6 +253,17 @@ void vt_key(vt_screen &term, VTermKey key, VTermModifier mod)
     vterm_keyboard_key(term.vt, key, mod);
 }
 
+std::string vt_key_bytes(vt_screen &term, VTermKey key)
+{
+    // Without a callback libvterm keeps its output for vterm_output_read.
+    vterm_output_set_callback(term.vt, nullptr, nullptr);
+    vterm_keyboard_key(term.vt, key, VTERM_MOD_NONE);
+    char bytes[64];
+    size_t length = vterm_output_read(term.vt, bytes, sizeof bytes);
+    vterm_output_set_callback(term.vt, write_to_program, &term);
+    return std::string(bytes, length);
+}
+
 void vt_mouse_button(vt_screen &term, int row, int col, bool pressed)
 {
     vterm_mouse_move(term.vt, row, col, VTERM_MOD_NONE);

@@ -63,6 +63,8 @@ std::string vt_dump(const vt_screen &term);
 
 // A key of the keyboard as the terminal sends it in the current modes.
 void vt_key(vt_screen &term, VTermKey key, VTermModifier mod = VTERM_MOD_NONE);
+// What the terminal would send for a key in its current modes, without sending it.
+std::string vt_key_bytes(vt_screen &term, VTermKey key);
 // The left button pressed or released at a cell (0-based), in the mouse protocol the program
 // enabled; nothing is sent while the program has not enabled the mouse.
 void vt_mouse_button(vt_screen &term, int row, int col, bool pressed);

@@ -1,0 +1,291 @@
+// Signals and terminal events at awkward moments, against the simulated core: a storm of resizes,
+// also while nobody reads the terminal; interrupts in the middle of a long list load; a stop and a
+// continue; a terminal that goes away while hang-ups are ignored.
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <poll.h>
+#include <pty.h>
+#include <random>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "client_screen.h"
+#include "e2e_session.h"
+#include "session_fixture.h"
+
+namespace {
+
+using steady = std::chrono::steady_clock;
+
+constexpr int big_list_size = 262144;
+
+// What xterm sends for the Down key with keypad transmit on, and with it off.
+constexpr const char *down_in_keypad_mode = "\x1bOB";
+constexpr const char *down_in_cursor_mode = "\x1b[B";
+
+int elapsed_ms(steady::time_point since)
+{
+    return (int)std::chrono::duration_cast<std::chrono::milliseconds>(steady::now() - since)
+        .count();
+}
+
+// Polls a condition without reading the client's terminal; false when timeout_ms pass first.
+bool poll_until(const std::function<bool()> &done, int timeout_ms)
+{
+    steady::time_point start = steady::now();
+    while (!done()) {
+        if (elapsed_ms(start) > scaled_ms(timeout_ms))
+            return false;
+        poll(nullptr, 0, 1);
+    }
+    return true;
+}
+
+// The number of the system call the process sleeps in; -1 while it runs.
+long sleeping_call(pid_t pid)
+{
+    std::string text = read_file("/proc/" + std::to_string(pid) + "/syscall");
+    if (text.empty() || text[0] < '0' || text[0] > '9')
+        return -1;
+    return strtol(text.c_str(), nullptr, 10);
+}
+
+// The process sleeps in select(), as the client does in its waits.
+bool waiting(pid_t pid)
+{
+    long call = sleeping_call(pid);
+    return call == SYS_select || call == SYS_pselect6;
+}
+
+// The settings of a terminal nobody has changed yet.
+termios fresh_terminal_settings()
+{
+    termios settings{};
+    int master = -1;
+    int slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) == 0)
+        tcgetattr(master, &settings);
+    close(master);
+    close(slave);
+    return settings;
+}
+
+bool same_settings(const termios &a, const termios &b)
+{
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
+}
+
+bool screen_shows(const vt_screen &term, const std::string &text)
+{
+    for (int row = 0; row < term.rows; row++)
+        if (vt_row(term, row).find(text) != std::string::npos)
+            return true;
+    return false;
+}
+
+class Signals : public Session {
+protected:
+    sim_process second_sim;
+    std::vector<std::unique_ptr<client_process>> runs; // clients beside the fixture's
+
+    void TearDown() override
+    {
+        Session::TearDown();
+        for (std::unique_ptr<client_process> &run : runs)
+            stop_client(*run);
+        stop_sim(second_sim);
+    }
+
+    // The frame and the volume bar, drawn last, fill exactly the emulated terminal's size.
+    bool drawn_whole()
+    {
+        return frame_problem(screen()).empty() && volume_bar(screen()) == "[########---]";
+    }
+
+    // Resizes to 41 x 121 and 42 x 121 in turn until the client sleeps in a write of its redraw
+    // that nobody reads.
+    void resize_until_writes_block()
+    {
+        for (int i = 0; sleeping_call(client.pid) != SYS_write; i++) {
+            ASSERT_LT(i, 2000) << "the client's writes never blocked";
+            resize(client, 41 + i % 2, 121);
+            // The client redraws, then sleeps again: in its wait, or in a write.
+            ASSERT_TRUE(poll_until([&] { return sleeping_call(client.pid) >= 0; }, 5000));
+        }
+    }
+
+    // A client interrupted on SIGINT ended as it should: status 255, its report on the restored
+    // terminal, the terminal's settings as they were, no sanitizer report.
+    void expect_interrupted_cleanly(client_process &run, const termios &fresh,
+                                    const std::string &when)
+    {
+        int status = wait_exit(run, 10000);
+        ASSERT_TRUE(WIFEXITED(status)) << when << ", status " << status;
+        EXPECT_EQ(WEXITSTATUS(status), 255) << when;
+        termios settings{};
+        ASSERT_EQ(tcgetattr(run.master, &settings), 0) << when;
+        EXPECT_TRUE(same_settings(settings, fresh))
+            << when << ": lflag " << std::hex << settings.c_lflag << ", fresh " << fresh.c_lflag;
+        EXPECT_TRUE(screen_shows(run.term, "Caught signal: 2 (SIGINT)")) << when;
+        EXPECT_FALSE(run.term.altscreen) << when;
+        for (const char *report : {"AddressSanitizer", "LeakSanitizer", "runtime error"})
+            EXPECT_FALSE(screen_shows(run.term, report)) << when << ":\n" << vt_dump(run.term);
+    }
+
+    // Starts one more client against a simulator and waits for the root list.
+    void start_another(client_process &other, int port)
+    {
+        start_client(other, port, 24, 80);
+        ASSERT_GT(other.pid, 0);
+        ASSERT_TRUE(wait_until(other, [&] {
+            return list_text(other.term, 0) == root_first && volume_field(other.term) == " 70";
+        }, 5000)) << vt_dump(other.term);
+    }
+
+    // The time from the key to the end of a load of n entries, in a client of its own.
+    void measure_load(int n, int &ms)
+    {
+        ASSERT_NO_FATAL_FAILURE(launch({"--big", std::to_string(n)}));
+        steady::time_point start = steady::now();
+        type(client, "9");
+        ASSERT_TRUE(wait_for([&] { return loaded(client, n); }, 60000));
+        ms = elapsed_ms(start);
+        stop_client(client);
+        stop_sim(sim);
+    }
+
+    static bool loaded(const client_process &run, int n)
+    {
+        return message_text(run.term).rfind("Loaded " + std::to_string(n) + " in", 0) == 0;
+    }
+};
+
+TEST_F(Signals, AHundredResizesEndAtTheLastSizeAlsoWhenTheTerminalReadsLate)
+{
+    launch();
+    // Idle: the client has nothing else to do between the resizes.
+    for (int i = 0; i < 99; i++) {
+        resize(client, 20 + i % 7, 80 + i % 11);
+        pump(client, 0);
+    }
+    resize(client, 30, 100);
+    ASSERT_TRUE(wait_for([&] { return drawn_whole(); }, 2000))
+        << frame_problem(screen());
+
+    // Slow: nobody reads the terminal, so a redraw's writes block while the sizes change.
+    ASSERT_NO_FATAL_FAILURE(resize_until_writes_block());
+    for (int i = 0; i < 99; i++)
+        resize(client, 20 + i % 7, 80 + i % 11);
+    resize(client, 33, 111);
+    ASSERT_TRUE(wait_for([&] { return drawn_whole(); }, 2000))
+        << frame_problem(screen());
+}
+
+// Each interrupt lands at a moment of the load drawn from a seeded generator, so that a failure
+// can be run again. The core sends a list to all its clients at once (and serves at most 16), so
+// the twenty runs share the loads of two simulators, beside a client that is interrupted only
+// after its load has ended.
+TEST_F(Signals, InterruptsDuringALongListLoadEndWith255OnARestoredTerminal)
+{
+    constexpr int run_count = 20;
+    const termios fresh = fresh_terminal_settings();
+    // A load takes time in proportion to its length: the client reads one buffer per pass.
+    int tenth_ms = 0;
+    ASSERT_NO_FATAL_FAILURE(measure_load(big_list_size / 10, tenth_ms));
+    int load_ms = 10 * tenth_ms;
+
+    const std::vector<std::string> big{"--big", std::to_string(big_list_size)};
+    ASSERT_NO_FATAL_FAILURE(launch(big));
+    second_sim = start_sim(big);
+    ASSERT_GT(second_sim.pid, 0) << second_sim.error;
+    for (int i = 0; i < run_count; i++) {
+        runs.push_back(std::make_unique<client_process>());
+        ASSERT_NO_FATAL_FAILURE(start_another(*runs.back(), i % 2 ? second_sim.port : sim.port));
+    }
+    std::mt19937 draw(15);
+    std::vector<int> moments;
+    for (int i = 0; i < run_count; i++)
+        moments.push_back((int)((int64_t)(draw() % 1000) * load_ms / 1000));
+    std::vector<int> order(run_count);
+    for (int i = 0; i < run_count; i++)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return moments[a] < moments[b]; });
+
+    steady::time_point start = steady::now();
+    type(client, "9");
+    type(*runs[1], "9");
+    for (int i : order) {
+        wait_for([&] { return elapsed_ms(start) >= moments[i]; }, moments[i] + 1000);
+        // Most of a load the client sleeps between its reads: the signal goes when it is at
+        // work, parsing, allocating or drawing.
+        steady::time_point spin = steady::now();
+        while (sleeping_call(runs[i]->pid) >= 0 && elapsed_ms(spin) < 2000) {
+        }
+        kill(runs[i]->pid, SIGINT);
+    }
+    ASSERT_TRUE(wait_for([&] { return loaded(client, big_list_size); }, 2 * load_ms + 10000));
+    kill(client.pid, SIGINT);
+    for (int i = 0; i < run_count; i++) {
+        std::string when = "run " + std::to_string(i) + " at " + std::to_string(moments[i]) +
+                           " ms of about " + std::to_string(load_ms);
+        ASSERT_NO_FATAL_FAILURE(expect_interrupted_cleanly(*runs[i], fresh, when));
+    }
+    ASSERT_NO_FATAL_FAILURE(expect_interrupted_cleanly(client, fresh, "after the load"));
+}
+
+// As after Ctrl-Z and fg in a shell.
+TEST_F(Signals, TheFirstArrowKeyAfterAStopAndAContinueMovesTheCursor)
+{
+    client.job_control = true;
+    launch();
+    ASSERT_EQ(vt_key_bytes(client.term, VTERM_KEY_DOWN), down_in_keypad_mode);
+    // Curses ignores the stop signal while it updates the screen: stop the client in its wait.
+    ASSERT_TRUE(wait_for([&] { return waiting(client.pid); }));
+    type(client, "\x1a");
+    int status = 0;
+    ASSERT_TRUE(wait_for([&] {
+        return waitpid(client.pid, &status, WNOHANG | WUNTRACED) == client.pid;
+    }));
+    ASSERT_TRUE(WIFSTOPPED(status)) << status;
+    // Stopped, the client has given the terminal its own modes back.
+    ASSERT_TRUE(wait_for([&] {
+        return !screen().altscreen && vt_key_bytes(client.term, VTERM_KEY_DOWN) ==
+                                          down_in_cursor_mode;
+    }));
+
+    kill(-client.pid, SIGCONT);
+    // No key comes before keypad transmit and the mouse are on again.
+    ASSERT_TRUE(wait_for([&] {
+        return screen().altscreen && screen().mouse_mode != VTERM_PROP_MOUSE_NONE &&
+               vt_key_bytes(client.term, VTERM_KEY_DOWN) == down_in_keypad_mode;
+    })) << vt_key_bytes(client.term, VTERM_KEY_DOWN);
+    press(client, VTERM_KEY_DOWN);
+    ASSERT_TRUE(wait_for([&] { return cursor_on(1); }));
+    EXPECT_FALSE(cursor_on(0));
+    EXPECT_EQ(frame_problem(screen()), "");
+}
+
+// Under nohup or a multiplexer that ignores hang-ups, the end of the terminal is only the end of
+// its input.
+TEST_F(Signals, AVanishedTerminalWithHangUpsIgnoredEndsTheClientAsQuitDoes)
+{
+    client.ignore_hangup = true;
+    launch();
+    EXPECT_FALSE(file_exists(conf_file_path(client)));
+    close_terminal(client);
+    int status = wait_exit(client, 5000);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::string saved = read_file(conf_file_path(client));
+    EXPECT_NE(saved.find("k_quit=q\n"), std::string::npos) << saved;
+}
+
+} // namespace
