@@ -157,6 +157,23 @@ void install(int sig, void (*handler)(int), int flags)
     _exit(255);
 }
 
+// drain: the pipe may hold bytes; a wait that saw it quiet saves the read.
+bool act_on_notes(bool drain)
+{
+    signal_state &s = conf.signals;
+    if (drain)
+        drain_wake_pipe();
+    if (s.fatal != 0)
+        end_on_signal(s.fatal);
+    if (!s.resize_pending && !s.continued)
+        return false;
+    // Cleared before the redraw: a resize that comes during it wakes the next wait again.
+    s.resize_pending = 0;
+    s.continued = 0;
+    window_resize();
+    return true;
+}
+
 } // namespace
 
 void install_terminal_handlers()
@@ -202,17 +219,7 @@ void note_terminal_reset()
 
 bool act_on_signals()
 {
-    signal_state &s = conf.signals;
-    drain_wake_pipe();
-    if (s.fatal != 0)
-        end_on_signal(s.fatal);
-    if (!s.resize_pending && !s.continued)
-        return false;
-    // Cleared before the redraw: a resize that comes during it wakes the next wait again.
-    s.resize_pending = 0;
-    s.continued = 0;
-    window_resize();
-    return true;
+    return act_on_notes(true);
 }
 
 input_wait wait_for_input(int sock, timeval *limit)
@@ -234,7 +241,8 @@ input_wait wait_for_input(int sock, timeval *limit)
         result.socket = watch_sock && FD_ISSET(sock, &ready);
         result.rc -= wake_pipe_ready(ready) ? 1 : 0;
     }
-    result.redrawn = act_on_signals();
+    // After a failed select() the sets say nothing: the pipe is read in any case.
+    result.redrawn = act_on_notes(rc < 0 || (rc > 0 && wake_pipe_ready(ready)));
     errno = wait_errno;
     return result;
 }
