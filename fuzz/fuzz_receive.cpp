@@ -38,6 +38,7 @@
 #include "link/conn.h"
 #include "list/entry_list.h"
 #include "screen/help.h"
+#include "screen/layout.h"
 #include "screen/listview.h"
 #include "screen/panel.h"
 #include "screen/signals.h"
@@ -266,7 +267,8 @@ void mouse_event(reader &in)
     ev.bstate = button_states[state % 8];
     bool tap = ev.bstate == BUTTON1_PRESSED && (state & 8);
     // A press on a repeating button alone would wait for its release on the terminal.
-    if (!tap && (ev.bstate & BUTTON1_PRESSED) && is_held(hit_test(ev.x, ev.y)))
+    const click_region *region = region_at(conf.click_regions, ev.x, ev.y);
+    if (!tap && (ev.bstate & BUTTON1_PRESSED) && region != nullptr && is_held(region->code))
         ev.bstate = BUTTON1_CLICKED;
     if (!(tap ? queue_tap(ev) : ungetmouse(&ev) == OK))
         return;

@@ -46,7 +46,6 @@ struct player_state {
 
 struct list_entry {
     char *text[3];      // one text per path mode; all three share one allocation
-    char *alt_text[3];  // shown instead of text when alt_text[0] is set; [0] is owned
     int type;           // negative: directory; otherwise the number of the player
     list_entry *next;
     list_entry *prev;

@@ -35,8 +35,6 @@ void volume_up()
 }
 
 void make_recursive_list() { send_make_recursive_list(); }
-void toggle_shuffle() { send_toggle_shuffle(1); }
-void toggle_shuffle2() { send_toggle_shuffle(2); }
 
 template <int mask>
 void toggle_effect() { send_toggle_effects(mask); }
@@ -73,8 +71,8 @@ constexpr action_fn action_handlers[] = {
     nullptr,                         // 22 Delete file
     send_toggle_repeat,              // 23 Toggle repeat
     nullptr,                         // 24 Go current
-    toggle_shuffle,                  // 25 Toggle shuffle
-    toggle_shuffle2,                 // 26 Toggle shuffle2
+    send_toggle_shuffle,             // 25 Toggle shuffle
+    send_toggle_shuffle,             // 26 Toggle shuffle2
     send_toggle_vids,                // 27 Toggle vids
     send_go_root,                    // 28 Go rootmenu
     cycle_fullpath,                  // 29 Toggle fullpath

@@ -33,15 +33,6 @@ bool repeats_while_held(int code)
     return false;
 }
 
-// The first region in table order that holds a code and contains (x, y).
-const click_region *region_at(int x, int y)
-{
-    for (const click_region &r : conf.click_regions)
-        if (r.code != 0 && r.x1 <= x && x <= r.x2 && r.y1 <= y && y <= r.y2)
-            return &r;
-    return nullptr;
-}
-
 void seek_to_column(const click_region &bar, int x, int y)
 {
     int promi = 0;
@@ -127,7 +118,7 @@ void hold_repeat(int code, MEVENT &ev)
 // released: the release came in the same read as the press, so there is no hold to wait for.
 int handle_press(MEVENT &ev, bool released)
 {
-    const click_region *region = region_at(ev.x, ev.y);
+    const click_region *region = region_at(conf.click_regions, ev.x, ev.y);
     int code = region != nullptr ? region->code : 0;
     dlog(8, "ccm: mouse pressed, bstate:0x%x, a:%d, x:%d, y:%d", (unsigned)ev.bstate, code, ev.x,
          ev.y);
@@ -187,12 +178,6 @@ int ccm()
     else if (ev.bstate & BUTTON5_PRESSED)
         check_key(-13);
     return 0;
-}
-
-int hit_test(int x, int y)
-{
-    const click_region *region = region_at(x, y);
-    return region != nullptr ? region->code : 0;
 }
 
 void to_promi(int *result, int value, int low, int high)

@@ -83,8 +83,7 @@ void send_make_recursive_list(const char *text)
     say_text<recursive_line_size>("MAKE_RECURSIVE_LIST", text);
 }
 
-// The core has one shuffle toggle; both shuffle actions send it.
-void send_toggle_shuffle(int) { say("TOGGLE SHUFFLE"); }
+void send_toggle_shuffle() { say("TOGGLE SHUFFLE"); }
 void send_toggle_repeat() { say("TOGGLE REPEAT"); }
 void send_scrobbler() { say("SCROBBLER"); }
 void send_scroblove() { say("SCROBLOVE"); }

@@ -27,7 +27,8 @@ void send_load(int position);
 void send_load2(const char *text);
 // Without text the bare "MAKE_RECURSIVE_LIST".
 void send_make_recursive_list(const char *text = nullptr);
-void send_toggle_shuffle(int mode);
+// Both shuffle actions send the core's one shuffle toggle.
+void send_toggle_shuffle();
 void send_toggle_repeat();
 void send_scrobbler();
 void send_scroblove();

@@ -98,7 +98,7 @@ void handle_list_start(const char *value)
     char text[message_limit + 1];
     snprintf(text, message_limit, "New list: %d entries", count < 0 ? 0 : count);
     set_message(text);
-    init_list(nullptr);
+    init_list();
 }
 
 void handle_list_end(const char *)

@@ -64,11 +64,10 @@ list_entry *baddu(list_entry **head, list_entry **tail, int type, const char *te
     return entry;
 }
 
-void init_list(const char *title)
+void init_list()
 {
-    dlog(8, "init_list: ln:[%s]", title ? title : "");
-    if (title != nullptr)
-        set_list_title(title);
+    // The line keeps the empty title field that log readers expect.
+    dlog(8, "init_list: ln:[]");
     free_list();
     conf.list.cur = 0;
     conf.list.pos = 0;
@@ -130,8 +129,6 @@ int index_chains()
 
 void free_entry(list_entry *e)
 {
-    if (e->alt_text[0] != nullptr)
-        free(e->alt_text[0]);
     free(e->text[0]);
     free(e);
 }
@@ -207,17 +204,6 @@ void sort_join_index_df()
     }
     dlog(8, "sjidf2: dmt:%d, fmt:%d", list.dmt, list.fmt);
     scrollto(list.cur, 1);
-}
-
-void free_chain(list_entry **head, list_entry **tail)
-{
-    list_entry *next = nullptr;
-    for (list_entry *e = *head; e != nullptr; e = next) {
-        next = e->next;
-        free_entry(e);
-    }
-    *head = nullptr;
-    *tail = nullptr;
 }
 
 void free_list()

@@ -137,6 +137,14 @@ const char *region_label(int i, bool bottom)
     return bottom ? region_rules[i].label_bottom : region_rules[i].label_top;
 }
 
+const click_region *region_at(const click_region (&regions)[click_region_count], int x, int y)
+{
+    for (const click_region &r : regions)
+        if (r.code != 0 && r.x1 <= x && x <= r.x2 && r.y1 <= y && y <= r.y2)
+            return &r;
+    return nullptr;
+}
+
 title_span title_span_for(int length, int cols)
 {
     if (length > cols - 4)

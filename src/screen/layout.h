@@ -32,6 +32,8 @@ int row_style(int type, int p, int pos, int cur);
 void build_click_regions(click_region (&regions)[click_region_count], int lines, int cols);
 // Label of region i drawn at its first row (top) or its last row (bottom); nullptr when none.
 const char *region_label(int i, bool bottom);
+// The first region in table order that holds a code and contains (x, y); nullptr when none.
+const click_region *region_at(const click_region (&regions)[click_region_count], int x, int y);
 
 // Where the list title shows on the top border of a screen cols wide.
 struct title_span {

@@ -21,12 +21,11 @@ const list_entry *entry_at(int p)
     return list.index[p];
 }
 
-// The display text for the path mode: the alternative set wins when the entry has one.
+// The display text for the path mode.
 const char *display_text(const list_entry &entry)
 {
-    char *const *set = entry.alt_text[0] != nullptr ? entry.alt_text : entry.text;
     int mode = conf.fullpath == 1 || conf.fullpath == 2 ? conf.fullpath : 0;
-    return set[mode] != nullptr ? set[mode] : "";
+    return entry.text[mode] != nullptr ? entry.text[mode] : "";
 }
 
 // Repaints the row of position p when it is on screen, keeping its characters.

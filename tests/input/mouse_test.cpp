@@ -11,6 +11,7 @@
 #include "input/keys.h"
 #include "input/mouse.h"
 #include "link/conn.h"
+#include "screen/layout.h"
 #include "screen/panel.h"
 #include "key_feed.h"
 #include "test_support.h"
@@ -94,13 +95,14 @@ TEST(MouseRegions, FirstRegionInTableOrderThatHoldsACodeWins)
     conf.click_regions[1] = {-5, 10, 20, 10, 20};
     conf.click_regions[2] = {-6, 0, 30, 0, 30};        // under region 1
     conf.click_regions[27] = {-776, 40, 40, 5, 5};     // the last entry counts too
-    EXPECT_EQ(hit_test(10, 10), -5);
-    EXPECT_EQ(hit_test(20, 20), -5);                   // bounds are inclusive
-    EXPECT_EQ(hit_test(21, 20), -6);
-    EXPECT_EQ(hit_test(9, 10), -6);
-    EXPECT_EQ(hit_test(40, 5), -776);
-    EXPECT_EQ(hit_test(31, 0), 0);
-    EXPECT_EQ(hit_test(50, 50), 0);
+    const auto &regions = conf.click_regions;
+    EXPECT_EQ(region_at(regions, 10, 10)->code, -5);
+    EXPECT_EQ(region_at(regions, 20, 20)->code, -5);   // bounds are inclusive
+    EXPECT_EQ(region_at(regions, 21, 20)->code, -6);
+    EXPECT_EQ(region_at(regions, 9, 10)->code, -6);
+    EXPECT_EQ(region_at(regions, 40, 5)->code, -776);
+    EXPECT_EQ(region_at(regions, 31, 0), nullptr);
+    EXPECT_EQ(region_at(regions, 50, 50), nullptr);
 }
 
 TEST(MouseRegions, PerMilleIsUnclampedAndZeroForEqualBounds)

@@ -160,7 +160,7 @@ TEST_F(ListViewTest, NamesArePrintableAndCut)
     EXPECT_EQ(strlen(printable_name(huge.c_str())), 1023u);
 }
 
-TEST_F(ListViewTest, PathModesAndAlternativeTexts)
+TEST_F(ListViewTest, PathModes)
 {
     list_entry &e = add("short");
     char mid[] = "dir/short";
@@ -175,15 +175,6 @@ TEST_F(ListViewTest, PathModesAndAlternativeTexts)
         draw_list();
         EXPECT_EQ(row_text(1), padded(expected[i])) << "mode " << modes[i];
     }
-    char alt[] = "alternative";
-    e.alt_text[0] = alt;
-    conf.fullpath = 0;
-    draw_list();
-    EXPECT_EQ(row_text(1), padded("alternative"));
-    conf.fullpath = 2;  // the alternative set has no text for this mode
-    draw_list();
-    EXPECT_EQ(row_text(1), padded(""));
-    e.alt_text[0] = nullptr;
 }
 
 TEST_F(ListViewTest, HiddenListComesBackAndMissingEntriesStayBlank)
