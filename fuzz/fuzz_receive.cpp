@@ -29,7 +29,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/util.h"
+#include "base/text.h"
 #include "conf.h"
 #include "config/key_table.h"
 #include "input/dispatch.h"
@@ -306,7 +306,7 @@ void draw(reader &in, int which)
     case 5: draw_help(); break;
     case 6: draw_info(); break;
     case 7: draw_list_title(); break;
-    case 8: draw_time(); break;
+    case 8: show_time(); break;
     case 9: draw_clock(); break;
     case 10: draw_progress(); break;
     case 11: draw_total_time(); break;
@@ -317,7 +317,7 @@ void draw(reader &in, int which)
     case 16: draw_repeat(); break;
     case 17: draw_volume(); break;
     case 18: draw_buttons(); break;
-    case 19: draw_now_playing(); break;
+    case 19: show_now_playing(); break;
     case 20: draw_frame(); break;
     case 21: window_resize(); break;
     case 22: draw_message(arg & 15, conf.message); break;

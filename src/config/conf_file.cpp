@@ -13,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/util.h"
+#include "base/text.h"
 #include "conf.h"
 #include "config/key_table.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "app/util.h"
+#include "base/text.h"
 #include "conf.h"
 
 // Indexed by action number; the null action and Play have no configuration key and no default.

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "app/dlog.h"
+#include "base/log.h"
 #include "conf.h"
 #include "input/prompt.h"
 #include "link/commands.h"

@@ -6,8 +6,8 @@
 #include <curses.h>
 #include <iterator>
 
-#include "app/dlog.h"
-#include "app/util.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "conf.h"
 #include "config/key_table.h"
 #include "input/mouse.h"

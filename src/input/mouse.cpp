@@ -6,7 +6,7 @@
 #include <iterator>
 #include <unistd.h>
 
-#include "app/dlog.h"
+#include "base/log.h"
 #include "conf.h"
 #include "input/dispatch.h"
 #include "link/commands.h"

@@ -4,7 +4,7 @@
 #include <curses.h>
 #include <unistd.h>
 
-#include "app/dlog.h"
+#include "base/log.h"
 #include "conf.h"
 #include "input/keys.h"
 #include "link/commands.h"
@@ -126,5 +126,5 @@ void open_prompt()
     if (text.length > 0)
         send_load2(text.bytes);
     else
-        draw_now_playing();
+        show_now_playing();
 }

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <iterator>
 
-#include "app/util.h"
+#include "base/text.h"
 #include "conf.h"
 #include "link/conn.h"
 

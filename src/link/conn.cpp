@@ -12,8 +12,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "app/dlog.h"
-#include "app/util.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "conf.h"
 #include "link/messages.h"
 #include "list/entry_list.h"
@@ -257,7 +257,7 @@ void disconnect()
     set_message("disconnected.");
     conf.player.s_cur = -1.0f;
     conf.player.s_dur = -1.0f;
-    draw_time();
+    show_time();
     draw_total_time();
     conf.list.cur = 0;
     conf.list.top = 0;

@@ -9,8 +9,8 @@
 #include <ctime>
 #include <iterator>
 
-#include "app/dlog.h"
-#include "app/util.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "conf.h"
 #include "link/conn.h"
 #include "list/entry_list.h"
@@ -117,6 +117,7 @@ void handle_list_end(const char *)
     }
     dlog(2, "parse_line: LIST_END, dmt:%d fmt:%d", conf.list.dmt, conf.list.fmt);
     finalize_list();
+    scrollto(conf.list.cur, 1);
 }
 
 // Texts from the core go to the message line one byte per column: no byte of theirs may move the
@@ -140,7 +141,7 @@ struct message_key {
 };
 
 constexpr message_key message_keys[] = {
-    {"TIME", [](const char *v) { conf.player.s_cur = (float)read_number(v); draw_time(); }},
+    {"TIME", [](const char *v) { conf.player.s_cur = (float)read_number(v); show_time(); }},
     {"TTIME", [](const char *v) { conf.player.s_dur = (float)read_number(v); draw_total_time(); }},
     {"STATE", [](const char *v) { conf.player.state = read_number(v); draw_state(); }},
     {"D", show_core_text},

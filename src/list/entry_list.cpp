@@ -6,9 +6,7 @@
 #include <cstring>
 #include <functional>
 
-#include "app/dlog.h"
-#include "screen/listview.h"
-#include "screen/panel.h"
+#include "base/log.h"
 
 // Refused entries are counted up to where the count of all entries still fits an int.
 static constexpr int refused_limit = INT_MAX - list_capacity;
@@ -66,7 +64,7 @@ list_entry *baddu(list_entry **head, list_entry **tail, int type, const char *te
 
 void init_list()
 {
-    // The line keeps the empty title field that log readers expect.
+    // The line keeps its empty title field: the name of a list comes in a message of its own.
     dlog(8, "init_list: ln:[]");
     free_list();
     conf.list.cur = 0;
@@ -203,7 +201,6 @@ void sort_join_index_df()
         list.fmt = 0;
     }
     dlog(8, "sjidf2: dmt:%d, fmt:%d", list.dmt, list.fmt);
-    scrollto(list.cur, 1);
 }
 
 void free_list()

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "app/dlog.h"
+#include "base/log.h"
 #include "conf.h"
 #include "screen/listview.h"
 #include "screen/paint.h"

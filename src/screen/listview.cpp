@@ -1,6 +1,6 @@
 #include "screen/listview.h"
 
-#include "app/dlog.h"
+#include "base/log.h"
 #include "conf.h"
 #include "screen/layout.h"
 #include "screen/paint.h"

@@ -1,17 +1,14 @@
 #include "screen/panel.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include "app/dlog.h"
-#include "app/util.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "conf.h"
+#include "host/cpu_load.h"
+#include "host/now_playing.h"
 #include "screen/layout.h"
 #include "screen/listview.h"
 #include "screen/paint.h"
@@ -29,68 +26,6 @@ void put_bar(int y, int x, int width, int value)
     char bar[256];
     bar_text(bar, sizeof bar, width, value);
     put_text(y, x, bar, (int)strlen(bar));
-}
-
-// USER names the file; without it, the account this process runs as.
-const char *user_name()
-{
-    const char *user = getenv("USER");
-    if (user != nullptr && user[0] != '\0')
-        return user;
-    passwd *account = getpwuid(geteuid());
-    return account != nullptr ? account->pw_name : nullptr;
-}
-
-// The directory lies in a world-writable place: use it only when it is a real directory of
-// ours that nobody else can write to, so nothing in it can have been planted by someone else.
-int open_private_dir(const char *path)
-{
-    int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || st.st_uid != geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH))) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-bool write_all(int fd, const char *text, size_t length)
-{
-    while (length > 0) {
-        ssize_t n = write(fd, text, length);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        text += n;
-        length -= (size_t)n;
-    }
-    return true;
-}
-
-void write_now_playing_file(const char *text)
-{
-    const char *user = user_name();
-    if (user == nullptr || strchr(user, '/') != nullptr)
-        return;
-    char dir_path[512];
-    if (snprintf(dir_path, sizeof dir_path, "%s/vesk-%s", tmp_dir(), user) >= (int)sizeof dir_path)
-        return;
-    int dir_fd = open_private_dir(dir_path);
-    if (dir_fd < 0)
-        return;
-    // Never through a link, and never blocking on something that is not a plain file.
-    int fd = openat(dir_fd, "vesk-now-playing.txt",
-                    O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
-    close(dir_fd);
-    if (fd < 0)
-        return;
-    struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) == 0)
-        write_all(fd, text, strlen(text));
-    close(fd);
 }
 
 bool has_tags(const player_state &p)
@@ -149,11 +84,18 @@ void draw_time()
     show_screen();
 }
 
+// The sample goes with the clock: taken only when there is a screen to show it on.
+void show_time()
+{
+    if (screen_ready())
+        read_cpu_load();
+    draw_time();
+}
+
 void draw_clock()
 {
     if (!screen_ready())
         return;
-    read_cpu_load();
     char load[16];
     snprintf(load, sizeof load, "[%3d%%]", conf.cpu.cpu_load);
     put_text(0, conf.cols - 8, load, 6);
@@ -276,10 +218,11 @@ void draw_buttons()
     }
 }
 
-void draw_now_playing()
+// Builds the now-playing text in conf.message and shows it; false when nothing was shown.
+static bool draw_now_playing()
 {
     if (!screen_ready() || !playing_entry_listed() || !has_tags(conf.player))
-        return;
+        return false;
     format_now_playing(conf.message, sizeof conf.message, conf.player);
     int row = conf.lines - 3;
     int width = conf.cols - 7;
@@ -290,5 +233,11 @@ void draw_now_playing()
         blank_cell(row, x, style_text);
     paint_span(row, 5, width, style_text);
     show_screen();
-    write_now_playing_file(conf.message);
+    return true;
+}
+
+void show_now_playing()
+{
+    if (draw_now_playing())
+        write_now_playing_file(conf.message);
 }

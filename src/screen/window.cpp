@@ -4,8 +4,8 @@
 #include <curses.h>
 #include <iterator>
 
-#include "app/dlog.h"
-#include "app/util.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "conf.h"
 #include "list/entry_list.h"
 #include "screen/listview.h"
@@ -80,8 +80,8 @@ void redraw_everything()
     draw_buttons();
     draw_list_title();
     draw_state();
-    draw_now_playing();
-    draw_time();
+    show_now_playing();
+    show_time();
     draw_total_time();
     draw_format();
     draw_effects();

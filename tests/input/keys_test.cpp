@@ -3,7 +3,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/dlog.h"
+#include "base/log.h"
 #include "config/key_table.h"
 #include "input/keys.h"
 #include "key_feed.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/dlog.h"
+#include "base/log.h"
 #include "config/key_table.h"
 #include "input/keys.h"
 #include "input/mouse.h"

@@ -1,6 +1,6 @@
 #include <string>
 
-#include "app/util.h"
+#include "base/text.h"
 #include "screen/listview.h"
 #include "screen/window.h"
 #include "screen_fixture.h"
