@@ -21,7 +21,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <curses.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -29,6 +28,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/protocol.h"
 #include "base/text.h"
 #include "conf.h"
 #include "config/key_table.h"
@@ -89,11 +89,6 @@ struct reader {
         return n;
     }
 };
-
-void set_nonblocking(int fd)
-{
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-}
 
 // Discards what the client sent to the core, so that its sends never find a full buffer.
 void drain_peer()
@@ -478,7 +473,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     bind_default_keys();
     fill_display_names();
     zt_strncpy(conf.remote_host, "127.0.0.1", sizeof conf.remote_host - 1);
-    conf.remote_port = 44322;
+    conf.remote_port = default_port;
     conf.fullpath = 2;
 
     // The terminal: input from a pipe that is descriptor 0 (the prompt select()s on it),

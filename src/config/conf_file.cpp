@@ -13,6 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "base/protocol.h"
 #include "base/text.h"
 #include "conf.h"
 #include "config/key_table.h"
@@ -74,17 +75,6 @@ bool make_conf_path(char *path, size_t size, const char *home)
     return true;
 }
 
-// Decimal text as atoi reads it (junk gives 0), held within the range of int.
-static int conf_atoi(const char *text)
-{
-    long value = strtol(text, nullptr, 10);
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return (int)value;
-}
-
 // Builds conf_path; without a usable one the defaults apply and nothing is ever saved.
 static void set_conf_path()
 {
@@ -107,7 +97,7 @@ static void set_conf_path()
 static void set_start_values()
 {
     zt_strncpy(conf.remote_host, "127.0.0.1", host_limit);
-    conf.remote_port = 44322;
+    conf.remote_port = default_port;
     conf.lineart = 0;
     conf.fullpath = 2;
     conf.player.state = 0;
@@ -130,7 +120,7 @@ static void store_setting(const char *key, const char *value)
 {
     for (const int_setting &setting : int_settings) {
         if (strcmp(key, setting.key) == 0) {
-            conf.*setting.field = conf_atoi(value);
+            conf.*setting.field = read_decimal(value);
             return;
         }
     }
@@ -188,7 +178,7 @@ static void apply_value_option(char option, const char *value)
 {
     switch (option) {
     case 'D':
-        conf.debug = conf_atoi(value);
+        conf.debug = read_decimal(value);
         break;
     case 'H':
         // A line end in the argument would end the remote_host line of the saved file early and
@@ -196,13 +186,13 @@ static void apply_value_option(char option, const char *value)
         zt_strncpy(conf.remote_host, value, std::min(host_limit, strcspn(value, "\n")));
         break;
     case 'P':
-        conf.remote_port = conf_atoi(value);
+        conf.remote_port = read_decimal(value);
         break;
     case 'l':
-        conf.lineart = conf_atoi(value);
+        conf.lineart = read_decimal(value);
         break;
     case 't':
-        conf.timeremaining_mode = conf_atoi(value);
+        conf.timeremaining_mode = read_decimal(value);
         break;
     }
 }

@@ -1,10 +1,10 @@
 #include "link/conn.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "base/log.h"
+#include "base/protocol.h"
 #include "base/text.h"
 #include "conf.h"
 #include "link/messages.h"
@@ -23,7 +24,6 @@
 
 namespace {
 
-constexpr int default_port = 44322;
 constexpr int say_cut = 258;
 constexpr int say_error_limit = 255;
 constexpr int greeting_size = 23;
@@ -31,11 +31,6 @@ constexpr int greeting_size = 23;
 // 67.215.65.132: the address a public resolver hands out for names that do not exist, in
 // place of an error. Connecting there would only time out, so it counts as a failed look-up.
 constexpr uint32_t nxdomain_redirect = 0x43d74184;
-
-int clamp(int value, int low, int high)
-{
-    return value < low ? low : value > high ? high : value;
-}
 
 // Keeps the reason of a failed attempt so that the user learns it, not only the log.
 void note_failure(const char *reason)
@@ -69,12 +64,12 @@ void report_core_closed()
     show_message("connection closed by the core");
 }
 
-void set_nonblocking(int fd)
+void make_nonblocking(int fd)
 {
-    int flags = fcntl(fd, F_GETFL);
-    if (flags < 0)
+    nonblocking_result result = set_nonblocking(fd);
+    if (!result.flags_read)
         dlog(8, "%s", "mkconn: cant get flags");
-    if (fcntl(fd, F_SETFL, (flags < 0 ? 0 : flags) | O_NONBLOCK) < 0)
+    if (!result.set)
         dlog(8, "%s", "mkconn: cant set nonblock");
 }
 
@@ -118,8 +113,8 @@ bool wait_connected(int fd, const char *host, int port)
 
 void split_received(link_state &link, int count, line_sink sink)
 {
-    int carried = clamp(link.carry_len, 0, rx_fill_limit);
-    count = clamp(count, 0, rx_fill_limit - carried);
+    int carried = std::clamp(link.carry_len, 0, rx_fill_limit);
+    count = std::clamp(count, 0, rx_fill_limit - carried);
     char *buf = link.rxbuf;
     memcpy(buf, link.carry, (size_t)carried);
     int total = carried + count;
@@ -180,7 +175,7 @@ int mkconn(const char *host, int port)
 
     int fd = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     int socket_error = errno;
-    set_nonblocking(fd);
+    make_nonblocking(fd);
     int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     if (fd < 0) {
@@ -223,7 +218,7 @@ int handle_data(int fd)
     if (fd <= 0)
         return 0;
     link_state &link = conf.link;
-    link.carry_len = clamp(link.carry_len, 0, rx_fill_limit);
+    link.carry_len = std::clamp(link.carry_len, 0, rx_fill_limit);
     size_t room = (size_t)(rx_fill_limit - link.carry_len);
     ssize_t got = recv(fd, link.rxbuf + link.carry_len, room, 0);
     if (got <= 0) {
