@@ -46,10 +46,8 @@
 
 namespace {
 
-constexpr int code_quit = -1;
-constexpr int code_prompt = -20;
-// Buttons that repeat while held: their press waits for a release on the terminal.
-constexpr int held_codes[] = {-9, -10, -19, -13};
+constexpr int code_quit = action_code(action::quit);
+constexpr int code_prompt = action_code(action::open);
 constexpr int drain_limit = 64;
 
 struct screen_size {
@@ -200,14 +198,6 @@ void type_bytes(const uint8_t *bytes, size_t n)
     }
 }
 
-bool is_held(int code)
-{
-    for (int held : held_codes)
-        if (code == held)
-            return true;
-    return false;
-}
-
 // Runs an action; the prompt reads until a line end, so one always waits behind what was typed.
 void run_code(int code)
 {
@@ -263,7 +253,8 @@ void mouse_event(reader &in)
     bool tap = ev.bstate == BUTTON1_PRESSED && (state & 8);
     // A press on a repeating button alone would wait for its release on the terminal.
     const click_region *region = region_at(conf.click_regions, ev.x, ev.y);
-    if (!tap && (ev.bstate & BUTTON1_PRESSED) && region != nullptr && is_held(region->code))
+    if (!tap && (ev.bstate & BUTTON1_PRESSED) && region != nullptr &&
+        repeats_while_held(region->code))
         ev.bstate = BUTTON1_CLICKED;
     if (!(tap ? queue_tap(ev) : ungetmouse(&ev) == OK))
         return;

@@ -149,9 +149,9 @@ int key_code_for_name(const char *name)
     // An unbound action holds the empty text: looking the empty name up would run it.
     if (name[0] == '\0')
         return 0;
-    int action = action_by_key_name(name);
-    if (action > 0)
-        return -action;
+    int number = action_by_key_name(name);
+    if (number != action::none)
+        return -number;
     return (unsigned char)name[0];
 }
 

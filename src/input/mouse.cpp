@@ -8,6 +8,7 @@
 
 #include "base/log.h"
 #include "conf.h"
+#include "config/actions.h"
 #include "input/dispatch.h"
 #include "link/commands.h"
 #include "screen/layout.h"
@@ -17,21 +18,17 @@
 
 namespace {
 
-// Volume -, Volume +, Page up and Page down act again and again while their button is held.
-constexpr int held_codes[] = {-9, -10, -19, -13};
+constexpr int held_codes[] = {
+    action_code(action::volume_down),
+    action_code(action::volume_up),
+    action_code(action::page_up),
+    action_code(action::page_down),
+};
 static_assert(std::size(held_codes) == 4);
 
 constexpr int first_hold_pause_us = 200000;
 constexpr int hold_settle_us = 10000;
 constexpr int hold_poll_us = 90000;
-
-bool repeats_while_held(int code)
-{
-    for (int held : held_codes)
-        if (held == code)
-            return true;
-    return false;
-}
 
 void seek_to_column(const click_region &bar, int x, int y)
 {
@@ -156,6 +153,14 @@ void log_other_event(const MEVENT &ev)
 
 } // namespace
 
+bool repeats_while_held(int code)
+{
+    for (int held : held_codes)
+        if (held == code)
+            return true;
+    return false;
+}
+
 int ccm()
 {
     MEVENT ev;
@@ -174,9 +179,9 @@ int ccm()
     if (ev.bstate & (BUTTON1_RELEASED | BUTTON1_CLICKED))
         return 0;
     if (ev.bstate & BUTTON4_PRESSED)
-        check_key(-19);
+        check_key(action_code(action::page_up));
     else if (ev.bstate & BUTTON5_PRESSED)
-        check_key(-13);
+        check_key(action_code(action::page_down));
     return 0;
 }
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <iterator>
 
-#include "screen/panel.h"
+#include "config/actions.h"
 
 list_view scroll_view_for(int showpos, int top, int lh, int dmt)
 {
@@ -63,38 +63,52 @@ struct region_rule {
 
 constexpr edge none = at(-1);
 
-// Negated action numbers, commented with the action's display name. The order decides which
-// rectangle wins where they overlap.
+// The order decides which rectangle wins where they overlap.
 constexpr region_rule region_rules[] = {
-    {-1, size_minus(8), size_minus(0), at(0), at(0), "[x]", nullptr},            // Quit
+    {action_code(action::quit), size_minus(8), size_minus(0), at(0), at(0), "[x]", nullptr},
     {region_list, at(2), size_minus(3), at(1), size_minus(5), nullptr, nullptr},
     {region_seek_bar, at(42), size_minus(4), size_minus(4), size_minus(4), nullptr, nullptr},
-    {-9, size_minus(7), size_minus(5), size_minus(4), size_minus(1), nullptr, " - "},   // Volume -
-    {-10, size_minus(4), size_minus(2), size_minus(4), size_minus(1), nullptr, " + "},  // Volume +
-    {region_volume_bar, size_minus(21), size_minus(9), size_minus(1), size_minus(1),
-     "[01234567890]", nullptr},
+    {action_code(action::volume_down),
+     size_minus(7), size_minus(5), size_minus(4), size_minus(1), nullptr, " - "},
+    {action_code(action::volume_up),
+     size_minus(4), size_minus(2), size_minus(4), size_minus(1), nullptr, " + "},
+    {region_volume_bar,
+     size_minus(21), size_minus(9), size_minus(1), size_minus(1), "[01234567890]", nullptr},
     {region_scroll_bar, size_minus(2), size_minus(1), at(3), size_minus(7), nullptr, nullptr},
-    {-19, size_minus(2), size_minus(1), at(1), at(2), "/", "="},                     // Page up
-    {-13, size_minus(2), size_minus(1), size_minus(6), size_minus(5), "=", "\\"},    // Page down
-    {-5, at(2), at(5), size_minus(4), size_minus(1), nullptr, " |< "},               // Prev
-    {-4, at(6), at(9), size_minus(4), size_minus(1), nullptr, " |> "},               // Pause
-    {-2, at(10), at(13), size_minus(4), size_minus(1), nullptr, " [] "},             // Stop
-    {-6, at(14), at(17), size_minus(4), size_minus(1), nullptr, " >| "},             // Next
-    {-28, at(18), at(21), size_minus(4), size_minus(1), nullptr, " ^^ "},            // Go rootmenu
-    {-7, at(23), at(26), size_minus(4), size_minus(1), nullptr, " << "},             // Rewind
-    {-8, at(27), at(30), size_minus(4), size_minus(1), nullptr, " >> "},             // FForward
-    {-14, at(32), at(35), size_minus(4), size_minus(1), nullptr, " .. "},            // Go parent
-    {-15, at(36), at(39), size_minus(4), size_minus(1), nullptr, " MR "},            // MRL
-    {-61, size_minus(34), size_minus(34), size_minus(3), size_minus(1), nullptr, nullptr},  // karaoke
-    {-60, size_minus(33), size_minus(33), size_minus(3), size_minus(1), nullptr, nullptr},  // overdrive
-    {-33, size_minus(32), size_minus(32), size_minus(3), size_minus(1), nullptr, nullptr},  // reverb
-    {-34, size_minus(31), size_minus(31), size_minus(3), size_minus(1), nullptr, nullptr},  // contrast
-    {-35, size_minus(30), size_minus(30), size_minus(3), size_minus(1), nullptr, nullptr},  // earwax
-    {-36, size_minus(29), size_minus(29), size_minus(3), size_minus(1), nullptr, nullptr},  // flanger
-    {-37, size_minus(28), size_minus(28), size_minus(3), size_minus(1), nullptr, nullptr},  // eq
-    {0, none, none, none, none, nullptr, nullptr},
-    {-25, size_minus(20), size_minus(18), size_minus(3), size_minus(1), nullptr, nullptr},  // shuffle
-    {-23, size_minus(11), size_minus(9), size_minus(3), size_minus(1), nullptr, nullptr},   // repeat
+    {action_code(action::page_up), size_minus(2), size_minus(1), at(1), at(2), "/", "="},
+    {action_code(action::page_down),
+     size_minus(2), size_minus(1), size_minus(6), size_minus(5), "=", "\\"},
+    {action_code(action::prev), at(2), at(5), size_minus(4), size_minus(1), nullptr, " |< "},
+    {action_code(action::pause), at(6), at(9), size_minus(4), size_minus(1), nullptr, " |> "},
+    {action_code(action::stop), at(10), at(13), size_minus(4), size_minus(1), nullptr, " [] "},
+    {action_code(action::next), at(14), at(17), size_minus(4), size_minus(1), nullptr, " >| "},
+    {action_code(action::go_root_menu),
+     at(18), at(21), size_minus(4), size_minus(1), nullptr, " ^^ "},
+    {action_code(action::rewind), at(23), at(26), size_minus(4), size_minus(1), nullptr, " << "},
+    {action_code(action::fast_forward),
+     at(27), at(30), size_minus(4), size_minus(1), nullptr, " >> "},
+    {action_code(action::go_parent), at(32), at(35), size_minus(4), size_minus(1), nullptr, " .. "},
+    {action_code(action::make_recursive_list),
+     at(36), at(39), size_minus(4), size_minus(1), nullptr, " MR "},
+    {action_code(action::toggle_karaoke),
+     size_minus(34), size_minus(34), size_minus(3), size_minus(1), nullptr, nullptr},
+    {action_code(action::toggle_overdrive),
+     size_minus(33), size_minus(33), size_minus(3), size_minus(1), nullptr, nullptr},
+    {action_code(action::toggle_reverb),
+     size_minus(32), size_minus(32), size_minus(3), size_minus(1), nullptr, nullptr},
+    {action_code(action::toggle_contrast),
+     size_minus(31), size_minus(31), size_minus(3), size_minus(1), nullptr, nullptr},
+    {action_code(action::toggle_earwax),
+     size_minus(30), size_minus(30), size_minus(3), size_minus(1), nullptr, nullptr},
+    {action_code(action::toggle_flanger),
+     size_minus(29), size_minus(29), size_minus(3), size_minus(1), nullptr, nullptr},
+    {action_code(action::toggle_eq),
+     size_minus(28), size_minus(28), size_minus(3), size_minus(1), nullptr, nullptr},
+    {region_unused, none, none, none, none, nullptr, nullptr},
+    {action_code(action::toggle_shuffle),
+     size_minus(20), size_minus(18), size_minus(3), size_minus(1), nullptr, nullptr},
+    {action_code(action::toggle_repeat),
+     size_minus(11), size_minus(9), size_minus(3), size_minus(1), nullptr, nullptr},
 };
 static_assert(std::size(region_rules) == click_region_count);
 
@@ -115,7 +129,7 @@ void fit_seek_region(click_region &seek, int cols)
     if (span > seek_span_limit)
         seek.x2 = seek_first_column + seek_span_limit - 1;
     else if (span < seek_span_minimum)
-        seek = {0, -1, -1, -1, -1};
+        seek = {region_unused, -1, -1, -1, -1};
 }
 
 } // namespace
@@ -140,7 +154,7 @@ const char *region_label(int i, bool bottom)
 const click_region *region_at(const click_region (&regions)[click_region_count], int x, int y)
 {
     for (const click_region &r : regions)
-        if (r.code != 0 && r.x1 <= x && x <= r.x2 && r.y1 <= y && y <= r.y2)
+        if (r.code != region_unused && r.x1 <= x && x <= r.x2 && r.y1 <= y && y <= r.y2)
             return &r;
     return nullptr;
 }

@@ -15,6 +15,14 @@ constexpr int style_playing_cursor = 8;
 constexpr int style_dir = 9;
 constexpr int style_dir_cursor = 10;
 
+// Codes of the click regions that carry no action (the others carry action_code of theirs): an
+// unused entry, and the bars and the list, which act on where they are clicked.
+constexpr int region_unused = 0;
+constexpr int region_seek_bar = -776;
+constexpr int region_list = -777;
+constexpr int region_scroll_bar = -778;
+constexpr int region_volume_bar = -779;
+
 struct list_view {
     int pos;
     int top;

@@ -209,7 +209,7 @@ void draw_buttons()
     build_click_regions(conf.click_regions, conf.lines, conf.cols);
     for (int i = 0; i < click_region_count; i++) {
         const click_region &r = conf.click_regions[i];
-        if (r.code == 0)
+        if (r.code == region_unused)
             continue;
         if (const char *top = region_label(i, false))
             put_text(r.y1, r.x1, top, (int)strlen(top));

@@ -1,10 +1,5 @@
 #pragma once
 
-constexpr int region_seek_bar = -776;
-constexpr int region_list = -777;
-constexpr int region_scroll_bar = -778;
-constexpr int region_volume_bar = -779;
-
 void set_list_title(const char *text);
 void draw_list_title();
 // Samples the processor load, then draws the time with the clock and the progress bar.

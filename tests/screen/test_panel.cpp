@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "base/text.h"
+#include "screen/layout.h"
 #include "screen/listview.h"
 #include "screen/panel.h"
 #include "screen/window.h"
