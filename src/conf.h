@@ -113,7 +113,6 @@ struct list_view_state {
     int last_top;
     int last_pos;
     int thumb_row;
-    char printable[1024];
 };
 
 // Signals as their handlers leave them for the waits to act on, and the self-pipe through which

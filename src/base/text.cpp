@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/log.h"
+#include "base/protocol.h"
 
 void zt_strncpy(char *dst, const char *src, size_t n)
 {
@@ -13,4 +14,15 @@ void zt_strncpy(char *dst, const char *src, size_t n)
     size_t k = strnlen(src, n);
     memcpy(dst, src, k);
     dst[k] = '\0';
+}
+
+const char *printable_name(char *out, size_t size, const char *text)
+{
+    if (size == 0)
+        return out;
+    size_t n = 0;
+    for (; text != nullptr && n + 1 < size && text[n] != '\0'; n++)
+        out[n] = printable_char(text[n]);
+    out[n] = '\0';
+    return out;
 }

@@ -11,7 +11,6 @@
 #include "conf.h"
 #include "config/key_table.h"
 #include "input/mouse.h"
-#include "screen/listview.h"
 #include "screen/paint.h"
 #include "screen/signals.h"
 #include "screen/window.h"
@@ -64,8 +63,9 @@ void echo_key_name(const char *name)
 {
     if (conf.debug <= 0 || (unsigned char)name[0] <= 31)
         return;
+    char printable[key_name_size];
     char shown[key_name_size + 4];
-    snprintf(shown, sizeof shown, " [%7s] ", printable_name(name));
+    snprintf(shown, sizeof shown, " [%7s] ", printable_name(printable, sizeof printable, name));
     put_text(conf.lines - 4, 2, shown, (int)strlen(shown));
     show_screen();
 }

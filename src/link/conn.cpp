@@ -43,7 +43,8 @@ void report_connecting()
 {
     char text[512];
     snprintf(text, sizeof text, "connecting to %s:%d", conf.remote_host, conf.remote_port);
-    show_message(printable_name(text));
+    char shown[sizeof text];
+    show_message(printable_name(shown, sizeof shown, text));
 }
 
 void report_failed_connection()
@@ -51,7 +52,8 @@ void report_failed_connection()
     char text[512];
     snprintf(text, sizeof text, "cannot reach %s:%d: %s", conf.remote_host, conf.remote_port,
              conf.link.failure);
-    set_message(printable_name(text));
+    char shown[sizeof text];
+    set_message(printable_name(shown, sizeof shown, text));
 }
 
 // A core that ends the stream without COREQUIT would otherwise leave its last state on the

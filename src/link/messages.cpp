@@ -101,7 +101,8 @@ void handle_list_end(const char *)
 // cursor or reach the terminal as a control sequence.
 void show_core_text(const char *value)
 {
-    set_message(printable_name(value));
+    char shown[sizeof conf.message];
+    set_message(printable_name(shown, sizeof shown, value));
 }
 
 void handle_corequit(const char *value)

@@ -5,15 +5,15 @@
 #include <iterator>
 
 #include "base/log.h"
+#include "base/text.h"
 #include "conf.h"
 #include "config/actions.h"
 #include "screen/listview.h"
 #include "screen/paint.h"
+#include "screen/style.h"
 
 namespace {
 
-constexpr int help_style = 5;
-constexpr int info_style = 3;
 constexpr int text_column = 2;
 constexpr int help_text_capacity = 1024;
 constexpr int info_text_capacity = 1024;
@@ -187,9 +187,11 @@ void draw_info_row(int r, const list_entry *entry, int n)
     text[n] = '\0';
     put_text(y, text_column, text, n);
     info_text kind = format_info_row(r, entry, text, (size_t)n);
+    char shown[info_text_capacity];
     if (kind != info_text::none)
-        put_text(y, text_column, kind == info_text::filtered ? printable_name(text) : text, n);
-    paint_span(y, text_column, conf.lw, info_style);
+        put_text(y, text_column,
+                 kind == info_text::filtered ? printable_name(shown, sizeof shown, text) : text, n);
+    paint_span(y, text_column, conf.lw, style_info);
 }
 
 } // namespace
@@ -204,10 +206,13 @@ void format_help_row(int r, char *buf, size_t size)
     case 0:
         snprintf(buf, size, "vesk-remote-ncurses ver:%s", program_version);
         return;
-    case 1:
+    case 1: {
         // The version text comes from the core: one byte, one column, no control sequence.
-        snprintf(buf, size, "vesk-core ver:%s", printable_name(conf.player.core_version));
+        char version[sizeof conf.player.core_version];
+        snprintf(buf, size, "vesk-core ver:%s",
+                 printable_name(version, sizeof version, conf.player.core_version));
         return;
+    }
     case 2:
         format_ruler(out, "-- keys: ");
         return;
@@ -250,7 +255,7 @@ void draw_help()
         if (text[0] == '\0')
             continue;
         put_text(1 + r, text_column, text, conf.lw);
-        paint_span(1 + r, text_column, conf.lw, help_style);
+        paint_span(1 + r, text_column, conf.lw, style_help);
     }
     show_screen();
     conf.list.top = top_help_screen;

@@ -112,7 +112,9 @@ constexpr region_rule region_rules[] = {
 };
 static_assert(std::size(region_rules) == click_region_count);
 
-constexpr int seek_region = 2;
+static_assert(region_rules[seek_region].code == region_seek_bar);
+static_assert(region_rules[volume_region].code == region_volume_bar);
+
 constexpr int seek_first_column = 42;
 constexpr int seek_span_limit = 188;  // longest span from the first column
 constexpr int seek_span_minimum = 6;  // shorter spans leave no room for a bar
@@ -121,6 +123,48 @@ int resolve(edge e, int size)
 {
     return e.from_size ? size + e.offset : e.offset;
 }
+
+struct field_rule {
+    field which;
+    edge y, x, width;   // width counted from cols when it follows the size
+    int style;
+    const char *label;
+};
+
+constexpr char time_label[] = "___:__ [___:__] ";
+constexpr char flags_label[] = "Eff [_______]  Shf [_]  Rep [_]  ___%";
+
+// The status row's flags label holds the effect letters at cols-34..cols-28, the shuffle letter
+// at cols-19, the repeat letter at cols-10 and the volume at cols-6..cols-4.
+constexpr field_rule field_rules[] = {
+    {field::clock, at(0), size_minus(16), at(7), style_screen, nullptr},
+    {field::cpu_load, at(0), size_minus(8), at(6), style_screen, nullptr},
+    {field::state, size_minus(3), at(2), at(2), style_text, nullptr},
+    {field::message, size_minus(3), at(5), size_minus(7), style_text, nullptr},
+    {field::time, size_minus(2), at(2), at(7), style_text, nullptr},
+    {field::total_time, size_minus(2), at(11), at(6), style_text, nullptr},
+    {field::format, size_minus(2), at(19), at(20), style_text, nullptr},
+    // The letters keep the screen's colour pair; draw_effects gives them the text attribute.
+    {field::effects, size_minus(2), size_minus(34), at(7), style_screen, nullptr},
+    {field::shuffle, size_minus(2), size_minus(19), at(1), style_text, nullptr},
+    {field::repeat, size_minus(2), size_minus(10), at(1), style_text, nullptr},
+    {field::volume, size_minus(2), size_minus(6), at(3), style_text, nullptr},
+    {field::time_label, size_minus(2), at(3), at(sizeof time_label - 1), style_status, time_label},
+    {field::flags_label, size_minus(2), size_minus(39), at(sizeof flags_label - 1), style_status,
+     flags_label},
+    {field::message_row, size_minus(3), at(3), size_minus(5), style_status, nullptr},
+    {field::status_row, size_minus(2), at(3), size_minus(5), style_status, nullptr},
+};
+static_assert(std::size(field_rules) == (size_t)field::status_row + 1);
+
+constexpr bool fields_in_enum_order()
+{
+    for (size_t i = 0; i < std::size(field_rules); i++)
+        if (field_rules[i].which != (field)i)
+            return false;
+    return true;
+}
+static_assert(fields_in_enum_order());
 
 // The seek region follows the width, up to a limit, and disappears on narrow screens.
 void fit_seek_region(click_region &seek, int cols)
@@ -157,6 +201,13 @@ const click_region *region_at(const click_region (&regions)[click_region_count],
         if (r.code != region_unused && r.x1 <= x && x <= r.x2 && r.y1 <= y && y <= r.y2)
             return &r;
     return nullptr;
+}
+
+screen_field field_at(field which, int lines, int cols)
+{
+    const field_rule &rule = field_rules[(int)which];
+    return {resolve(rule.y, lines), resolve(rule.x, cols), resolve(rule.width, cols), rule.style,
+            rule.label};
 }
 
 title_span title_span_for(int length, int cols)

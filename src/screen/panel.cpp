@@ -10,16 +10,23 @@
 #include "host/cpu_load.h"
 #include "host/now_playing.h"
 #include "screen/layout.h"
-#include "screen/listview.h"
+#include "screen/message_line.h"
 #include "screen/paint.h"
 #include "screen/status_text.h"
+#include "screen/style.h"
 
 namespace {
 
-constexpr int style_screen = 2;
-constexpr int style_text = 4;
-constexpr int volume_region = 5;
-constexpr int seek_region = 2;
+screen_field field_of(field which)
+{
+    return field_at(which, conf.lines, conf.cols);
+}
+
+// Paints the whole field in its style, keeping its characters.
+void paint_field(const screen_field &f)
+{
+    paint_span(f.y, f.x, f.width, f.style);
+}
 
 void put_bar(int y, int x, int width, int value)
 {
@@ -55,7 +62,8 @@ void draw_list_title()
     if (!screen_ready())
         return;
     // The title may come from the core: one byte, one column, no control sequence.
-    const char *name = printable_name(conf.player.list_name);
+    char name[sizeof conf.player.list_name];
+    printable_name(name, sizeof name, conf.player.list_name);
     int cols = conf.cols;
     title_span span = title_span_for((int)strlen(name), cols);
     draw_hline(0, 1, conf.glyphs.hline, cols - 2);
@@ -77,8 +85,9 @@ void draw_time()
     const player_state &p = conf.player;
     char text[32];
     format_time(text, sizeof text, p.s_cur, p.s_dur, conf.timeremaining_mode);
-    put_text(conf.lines - 2, 2, text, (int)strlen(text));
-    paint_span(conf.lines - 2, 2, 7, style_text);
+    screen_field f = field_of(field::time);
+    put_text(f.y, f.x, text, (int)strlen(text));
+    paint_field(f);
     draw_clock();
     draw_progress();
     show_screen();
@@ -98,14 +107,16 @@ void draw_clock()
         return;
     char load[16];
     snprintf(load, sizeof load, "[%3d%%]", conf.cpu.cpu_load);
-    put_text(0, conf.cols - 8, load, 6);
+    screen_field load_field = field_of(field::cpu_load);
+    put_text(load_field.y, load_field.x, load, load_field.width);
     time_t now = time(nullptr);
     struct tm local;
     if (localtime_r(&now, &local) == nullptr)
         return;
     char clock[16];
     snprintf(clock, sizeof clock, "[%2d:%02d]", local.tm_hour, local.tm_min);
-    put_text(0, conf.cols - 16, clock, (int)strlen(clock));
+    screen_field clock_field = field_of(field::clock);
+    put_text(clock_field.y, clock_field.x, clock, (int)strlen(clock));
 }
 
 void draw_progress()
@@ -125,8 +136,9 @@ void draw_total_time()
         return;
     char text[32];
     format_total_time(text, sizeof text, conf.player.s_dur);
-    put_text(conf.lines - 2, 11, text, (int)strlen(text));
-    paint_span(conf.lines - 2, 11, 6, style_text);
+    screen_field f = field_of(field::total_time);
+    put_text(f.y, f.x, text, (int)strlen(text));
+    paint_field(f);
     show_screen();
 }
 
@@ -134,11 +146,11 @@ void draw_state()
 {
     if (!screen_ready())
         return;
-    int row = conf.lines - 3;
+    screen_field f = field_of(field::state);
     const char *symbol = state_symbol(conf.player.state);
     if (symbol != nullptr)
-        put_text(row, 2, symbol, 2);
-    paint_span(row, 2, 2, style_text);
+        put_text(f.y, f.x, symbol, f.width);
+    paint_field(f);
     show_screen();
     dlog(8, "[draw_state: %d]", conf.player.state);
 }
@@ -150,8 +162,9 @@ void draw_format()
     const player_state &p = conf.player;
     char text[40];
     format_audio(text, sizeof text, p.freq, p.bitrate, p.chan);
-    put_text(conf.lines - 2, 19, text, (int)strlen(text));
-    paint_span(conf.lines - 2, 19, 20, style_text);
+    screen_field f = field_of(field::format);
+    put_text(f.y, f.x, text, (int)strlen(text));
+    paint_field(f);
     show_screen();
 }
 
@@ -161,10 +174,9 @@ void draw_effects()
         return;
     char letters[8];
     format_effects(letters, conf.player.effects, conf.player.eq);
-    int row = conf.lines - 2;
-    int column = conf.cols - 34;
-    put_text(row, column, letters, 7);
-    paint_span_as(row, column, 7, style_screen, conf.attr[style_text]);
+    screen_field f = field_of(field::effects);
+    put_text(f.y, f.x, letters, f.width);
+    paint_span_as(f.y, f.x, f.width, f.style, conf.attr[style_text]);
     show_screen();
 }
 
@@ -172,9 +184,8 @@ void draw_shuffle()
 {
     if (!screen_ready())
         return;
-    chtype letter = (unsigned char)shuffle_letter(conf.player.shuffle);
-    put_char(conf.lines - 2, conf.cols - 19,
-             letter | COLOR_PAIR(style_text) | conf.attr[style_text]);
+    screen_field f = field_of(field::shuffle);
+    put_styled_char(f.y, f.x, (unsigned char)shuffle_letter(conf.player.shuffle), f.style);
     show_screen();
 }
 
@@ -182,9 +193,8 @@ void draw_repeat()
 {
     if (!screen_ready())
         return;
-    chtype letter = (unsigned char)repeat_letter(conf.player.repeat);
-    put_char(conf.lines - 2, conf.cols - 10,
-             letter | COLOR_PAIR(style_text) | conf.attr[style_text]);
+    screen_field f = field_of(field::repeat);
+    put_styled_char(f.y, f.x, (unsigned char)repeat_letter(conf.player.repeat), f.style);
     show_screen();
 }
 
@@ -194,8 +204,9 @@ void draw_volume()
         return;
     char number[16];
     snprintf(number, sizeof number, "%3d", conf.player.vol);
-    put_text(conf.lines - 2, conf.cols - 6, number, (int)strlen(number));
-    paint_span(conf.lines - 2, conf.cols - 6, 3, style_text);
+    screen_field f = field_of(field::volume);
+    put_text(f.y, f.x, number, (int)strlen(number));
+    paint_field(f);
     const click_region &bar = conf.click_regions[volume_region];
     if (bar.code == region_volume_bar)
         put_bar(bar.y1, bar.x1, bar.x2 - bar.x1 - 1, conf.player.vol);
@@ -224,15 +235,9 @@ static bool draw_now_playing()
     if (!screen_ready() || !playing_entry_listed() || !has_tags(conf.player))
         return false;
     format_now_playing(conf.message, sizeof conf.message, conf.player);
-    int row = conf.lines - 3;
-    int width = conf.cols - 7;
-    const char *shown = printable_name(conf.message);
-    int length = (int)strlen(shown);
-    put_text(row, 5, shown, width);
-    for (int x = 5 + (length < width ? length : width); x <= conf.cols - 3; x++)
-        blank_cell(row, x, style_text);
-    paint_span(row, 5, width, style_text);
-    show_screen();
+    // The tags come from the core: one byte, one column, no control sequence.
+    char shown[sizeof conf.message];
+    paint_message_line(printable_name(shown, sizeof shown, conf.message));
     return true;
 }
 
