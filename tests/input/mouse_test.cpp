@@ -91,16 +91,18 @@ std::string log_text()
 TEST(MouseRegions, FirstRegionInTableOrderThatHoldsACodeWins)
 {
     reset_conf();
-    conf.click_regions[0] = {0, 0, 100, 0, 100};       // no code: never hit
-    conf.click_regions[1] = {-5, 10, 20, 10, 20};
-    conf.click_regions[2] = {-6, 0, 30, 0, 30};        // under region 1
-    conf.click_regions[27] = {-776, 40, 40, 5, 5};     // the last entry counts too
+    const int prev = action_code(action::prev);
+    const int next = action_code(action::next);
+    conf.click_regions[0] = {region_unused, 0, 100, 0, 100};   // no code: never hit
+    conf.click_regions[1] = {prev, 10, 20, 10, 20};
+    conf.click_regions[2] = {next, 0, 30, 0, 30};              // under region 1
+    conf.click_regions[27] = {region_seek_bar, 40, 40, 5, 5};  // the last entry counts too
     const auto &regions = conf.click_regions;
-    EXPECT_EQ(region_at(regions, 10, 10)->code, -5);
-    EXPECT_EQ(region_at(regions, 20, 20)->code, -5);   // bounds are inclusive
-    EXPECT_EQ(region_at(regions, 21, 20)->code, -6);
-    EXPECT_EQ(region_at(regions, 9, 10)->code, -6);
-    EXPECT_EQ(region_at(regions, 40, 5)->code, -776);
+    EXPECT_EQ(region_at(regions, 10, 10)->code, prev);
+    EXPECT_EQ(region_at(regions, 20, 20)->code, prev);  // bounds are inclusive
+    EXPECT_EQ(region_at(regions, 21, 20)->code, next);
+    EXPECT_EQ(region_at(regions, 9, 10)->code, next);
+    EXPECT_EQ(region_at(regions, 40, 5)->code, region_seek_bar);
     EXPECT_EQ(region_at(regions, 31, 0), nullptr);
     EXPECT_EQ(region_at(regions, 50, 50), nullptr);
 }
