@@ -4,6 +4,9 @@
 // client, so the simulator links it alone.
 #pragma once
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <iterator>
 
 // scripts/run reads the number from this line.
@@ -11,8 +14,25 @@ constexpr int default_port = 44322;
 
 // Reads decimal text by atoi rules (blanks, sign, digits; junk reads as 0), out-of-range values
 // saturated to the int range instead of undefined; the configuration file and the command line
-// read their numbers the same way. found tells whether any digit was read.
-int read_decimal(const char *text, bool *found = nullptr);
+// read their numbers the same way. found tells whether any digit was read. Inline: every list
+// line of a long listing goes through it.
+inline int read_decimal(const char *text, bool *found = nullptr)
+{
+    const char *p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        p++;
+    bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        p++;
+    const char *digits = p;
+    int64_t value = 0;
+    for (; *p >= '0' && *p <= '9'; p++)
+        if (value <= (int64_t)INT_MAX + 1)
+            value = value * 10 + (*p - '0');
+    if (found != nullptr)
+        *found = p != digits;
+    return (int)std::clamp<int64_t>(negative ? -value : value, INT_MIN, INT_MAX);
+}
 
 // A byte as a text from the other side shows it, one column each: control bytes, DEL (which
 // curses would show as two columns) and 8-bit bytes as "?".
