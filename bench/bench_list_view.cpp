@@ -10,6 +10,7 @@
 
 #include "conf.h"
 #include "screen/listview.h"
+#include "screen/style.h"
 #include "screen/window.h"
 
 namespace {
@@ -63,12 +64,12 @@ template <typename F> int rows_repainted(F &&call)
 {
     int last_column = 2 + conf.lw - 1;
     for (int row = 1; row <= conf.lh; row++)
-        mvwaddch(stdscr, row, last_column, '~' | A_BOLD | COLOR_PAIR(12));
+        mvwaddch(stdscr, row, last_column, '~' | A_BOLD | COLOR_PAIR(style_spare_green));
     call();
     int repainted = 0;
     for (int row = 1; row <= conf.lh; row++) {
         chtype c = mvwinch(stdscr, row, last_column);
-        if ((c & A_CHARTEXT) != '~' || PAIR_NUMBER(c) != 12 || !(c & A_BOLD))
+        if ((c & A_CHARTEXT) != '~' || PAIR_NUMBER(c) != style_spare_green || !(c & A_BOLD))
             repainted++;
     }
     return repainted;

@@ -21,7 +21,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <curses.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -29,7 +28,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/util.h"
+#include "base/protocol.h"
+#include "base/text.h"
 #include "conf.h"
 #include "config/key_table.h"
 #include "input/dispatch.h"
@@ -38,6 +38,7 @@
 #include "link/conn.h"
 #include "list/entry_list.h"
 #include "screen/help.h"
+#include "screen/layout.h"
 #include "screen/listview.h"
 #include "screen/panel.h"
 #include "screen/signals.h"
@@ -45,10 +46,8 @@
 
 namespace {
 
-constexpr int code_quit = -1;
-constexpr int code_prompt = -20;
-// Buttons that repeat while held: their press waits for a release on the terminal.
-constexpr int held_codes[] = {-9, -10, -19, -13};
+constexpr int code_quit = action_code(action::quit);
+constexpr int code_prompt = action_code(action::open);
 constexpr int drain_limit = 64;
 
 struct screen_size {
@@ -88,11 +87,6 @@ struct reader {
         return n;
     }
 };
-
-void set_nonblocking(int fd)
-{
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-}
 
 // Discards what the client sent to the core, so that its sends never find a full buffer.
 void drain_peer()
@@ -204,14 +198,6 @@ void type_bytes(const uint8_t *bytes, size_t n)
     }
 }
 
-bool is_held(int code)
-{
-    for (int held : held_codes)
-        if (code == held)
-            return true;
-    return false;
-}
-
 // Runs an action; the prompt reads until a line end, so one always waits behind what was typed.
 void run_code(int code)
 {
@@ -266,7 +252,9 @@ void mouse_event(reader &in)
     ev.bstate = button_states[state % 8];
     bool tap = ev.bstate == BUTTON1_PRESSED && (state & 8);
     // A press on a repeating button alone would wait for its release on the terminal.
-    if (!tap && (ev.bstate & BUTTON1_PRESSED) && is_held(hit_test(ev.x, ev.y)))
+    const click_region *region = region_at(conf.click_regions, ev.x, ev.y);
+    if (!tap && (ev.bstate & BUTTON1_PRESSED) && region != nullptr &&
+        repeats_while_held(region->code))
         ev.bstate = BUTTON1_CLICKED;
     if (!(tap ? queue_tap(ev) : ungetmouse(&ev) == OK))
         return;
@@ -304,7 +292,7 @@ void draw(reader &in, int which)
     case 5: draw_help(); break;
     case 6: draw_info(); break;
     case 7: draw_list_title(); break;
-    case 8: draw_time(); break;
+    case 8: show_time(); break;
     case 9: draw_clock(); break;
     case 10: draw_progress(); break;
     case 11: draw_total_time(); break;
@@ -315,7 +303,7 @@ void draw(reader &in, int which)
     case 16: draw_repeat(); break;
     case 17: draw_volume(); break;
     case 18: draw_buttons(); break;
-    case 19: draw_now_playing(); break;
+    case 19: show_now_playing(); break;
     case 20: draw_frame(); break;
     case 21: window_resize(); break;
     case 22: draw_message(arg & 15, conf.message); break;
@@ -476,7 +464,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     bind_default_keys();
     fill_display_names();
     zt_strncpy(conf.remote_host, "127.0.0.1", sizeof conf.remote_host - 1);
-    conf.remote_port = 44322;
+    conf.remote_port = default_port;
     conf.fullpath = 2;
 
     // The terminal: input from a pipe that is descriptor 0 (the prompt select()s on it),

@@ -46,7 +46,6 @@ struct player_state {
 
 struct list_entry {
     char *text[3];      // one text per path mode; all three share one allocation
-    char *alt_text[3];  // shown instead of text when alt_text[0] is set; [0] is owned
     int type;           // negative: directory; otherwise the number of the player
     list_entry *next;
     list_entry *prev;
@@ -114,7 +113,6 @@ struct list_view_state {
     int last_top;
     int last_pos;
     int thumb_row;
-    char printable[1024];
 };
 
 // Signals as their handlers leave them for the waits to act on, and the self-pipe through which

@@ -5,7 +5,7 @@
 #include <sys/select.h>
 #include <unistd.h>
 
-#include "app/dlog.h"
+#include "base/log.h"
 #include "config/conf_file.h"
 #include "conf.h"
 #include "input/dispatch.h"

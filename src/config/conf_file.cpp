@@ -13,7 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/util.h"
+#include "base/protocol.h"
+#include "base/text.h"
 #include "conf.h"
 #include "config/key_table.h"
 
@@ -38,20 +39,16 @@ static constexpr int_setting int_settings[] = {
 };
 static_assert(std::size(int_settings) == 5);
 
-// The bindings in the order the saved file lists them; the alias k_go_shortcuts is never written.
-static constexpr const char *saved_bindings[] = {
-    "k_quit", "k_corequit", "k_stop", "k_pause", "k_prev", "k_next", "k_rwnd", "k_ffwd",
-    "k_vol-", "k_vol+", "k_mend", "k_mdown", "k_mpgdn", "k_gorootmenu", "k_gocurrent",
-    "k_goparent", "k_make_recursive_list", "k_enter", "k_mhome", "k_mup", "k_mpgup", "k_open",
-    "k_copy_to_fav", "k_delete_file", "k_repeat", "k_shuffle", "k_shuffle2", "k_vids", "k_eias",
-    "k_pathtype", "k_help", "k_info", "k_lookfor", "k_toggle_eq", "k_toggle_flanger",
-    "k_toggle_earwax", "k_toggle_contrast", "k_toggle_reverb", "k_toggle_overdrive",
-    "k_toggle_karaoke", "k_scrob_fav", "k_scrob_tog", "k_gofav0", "k_gofav1", "k_gofav2",
-    "k_gofav3", "k_gofav4", "k_gofav5", "k_gofav6", "k_gofav7", "k_gofav8", "k_gofav9",
-    "k_setfav0", "k_setfav1", "k_setfav2", "k_setfav3", "k_setfav4", "k_setfav5", "k_setfav6",
-    "k_setfav7", "k_setfav8", "k_setfav9",
-};
-static_assert(std::size(saved_bindings) == 62);
+// The bindings the saved file lists: every action with a configuration key, in the order of the
+// action list; the alias k_go_shortcuts is never written.
+static constexpr int saved_binding_count()
+{
+    int count = 0;
+    for (const action_def &def : action_defs)
+        count += def.config_key != nullptr ? 1 : 0;
+    return count;
+}
+static_assert(saved_binding_count() == 62);
 
 const char *home_directory()
 {
@@ -72,17 +69,6 @@ bool make_conf_path(char *path, size_t size, const char *home)
         return false;
     }
     return true;
-}
-
-// Decimal text as atoi reads it (junk gives 0), held within the range of int.
-static int conf_atoi(const char *text)
-{
-    long value = strtol(text, nullptr, 10);
-    if (value > INT_MAX)
-        return INT_MAX;
-    if (value < INT_MIN)
-        return INT_MIN;
-    return (int)value;
 }
 
 // Builds conf_path; without a usable one the defaults apply and nothing is ever saved.
@@ -107,7 +93,7 @@ static void set_conf_path()
 static void set_start_values()
 {
     zt_strncpy(conf.remote_host, "127.0.0.1", host_limit);
-    conf.remote_port = 44322;
+    conf.remote_port = default_port;
     conf.lineart = 0;
     conf.fullpath = 2;
     conf.player.state = 0;
@@ -130,7 +116,7 @@ static void store_setting(const char *key, const char *value)
 {
     for (const int_setting &setting : int_settings) {
         if (strcmp(key, setting.key) == 0) {
-            conf.*setting.field = conf_atoi(value);
+            conf.*setting.field = read_decimal(value);
             return;
         }
     }
@@ -138,9 +124,9 @@ static void store_setting(const char *key, const char *value)
         zt_strncpy(conf.remote_host, value, host_limit);
         return;
     }
-    int action = action_by_config_key(key);
-    if (action != 0)
-        bind_key(action, value);
+    int number = action_by_config_key(key);
+    if (number != action::none)
+        bind_key(number, value);
 }
 
 bool split_conf_line(char *line, const char **key, const char **value)
@@ -188,7 +174,7 @@ static void apply_value_option(char option, const char *value)
 {
     switch (option) {
     case 'D':
-        conf.debug = conf_atoi(value);
+        conf.debug = read_decimal(value);
         break;
     case 'H':
         // A line end in the argument would end the remote_host line of the saved file early and
@@ -196,13 +182,13 @@ static void apply_value_option(char option, const char *value)
         zt_strncpy(conf.remote_host, value, std::min(host_limit, strcspn(value, "\n")));
         break;
     case 'P':
-        conf.remote_port = conf_atoi(value);
+        conf.remote_port = read_decimal(value);
         break;
     case 'l':
-        conf.lineart = conf_atoi(value);
+        conf.lineart = read_decimal(value);
         break;
     case 't':
-        conf.timeremaining_mode = conf_atoi(value);
+        conf.timeremaining_mode = read_decimal(value);
         break;
     }
 }
@@ -260,8 +246,13 @@ void print_usage(const char *program, const char *conf_path)
            " copy_to_fav: '%s', delete_file: '%s', make_recursive_list: '%s',\n"
            " go to fav dir/list: [0..9], set dir as fav: shift-[0..9],\n"
            " repeat: '%s', shuffle: '%s', shuffle2: '%s', vids: 'e'\n\n\n",
-           k[1], k[2], k[4], k[5], k[6], k[7], k[8], k[9], k[10], k[14], k[16], k[18], k[12],
-           k[19], k[13], k[17], k[11], k[21], k[22], k[15], k[23], k[25], k[26]);
+           k[action::quit], k[action::stop], k[action::pause], k[action::prev], k[action::next],
+           k[action::rewind], k[action::fast_forward], k[action::volume_down],
+           k[action::volume_up], k[action::go_parent], k[action::enter], k[action::go_up],
+           k[action::go_down], k[action::page_up], k[action::page_down], k[action::go_top],
+           k[action::go_bottom], k[action::copy_to_fav], k[action::delete_file],
+           k[action::make_recursive_list], k[action::toggle_repeat], k[action::toggle_shuffle],
+           k[action::toggle_shuffle2]);
     printf("config: %s\n\nusage: %s [options] [path]\n"
            "\t-l <0/1>\tuse lineart compatible/full\n"
            "\t-H <str>\tremote connect host\n"
@@ -293,8 +284,9 @@ static bool write_conf(FILE *file)
     ok = ok && put(file, "\n# special key names: SPACE, UP, DOWN, LEFT, RIGHT, PGUP, PGDOWN, "
                          "HOME, END,\n#  INSERT, DELETE, PAUSE, F1, F2, F3, F4, F5, F6, F7, F8, "
                          "F9, F10, F11, F12\n");
-    for (const char *key : saved_bindings)
-        ok = ok && put(file, "%s=%s\n", key, conf.keys[action_by_config_key(key)]);
+    for (const action_def &def : action_defs)
+        if (def.config_key != nullptr)
+            ok = ok && put(file, "%s=%s\n", def.config_key, conf.keys[def.id]);
     return ok;
 }
 

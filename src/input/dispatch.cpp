@@ -1,9 +1,11 @@
 #include "input/dispatch.h"
 
+#include <array>
 #include <iterator>
 
-#include "app/dlog.h"
+#include "base/log.h"
 #include "conf.h"
+#include "config/actions.h"
 #include "input/prompt.h"
 #include "link/commands.h"
 #include "screen/help.h"
@@ -35,8 +37,6 @@ void volume_up()
 }
 
 void make_recursive_list() { send_make_recursive_list(); }
-void toggle_shuffle() { send_toggle_shuffle(1); }
-void toggle_shuffle2() { send_toggle_shuffle(2); }
 
 template <int mask>
 void toggle_effect() { send_toggle_effects(mask); }
@@ -45,75 +45,98 @@ void load_fav() { send_loadfav(slot); }
 template <int slot>
 void set_fav() { send_setfav(slot); }
 
-// What each action does, by action number; nullptr: nothing (Play, Copy to fav dir, Delete file,
-// Go current, Ask and look for and Toggle eias have no command).
-constexpr action_fn action_handlers[] = {
-    nullptr,                         // 0 NULL
-    quit_client,                     // 1 Quit
-    send_stop,                       // 2 Stop
-    nullptr,                         // 3 Play
-    send_pause,                      // 4 Pause
-    send_prev,                       // 5 Prev
-    send_next,                       // 6 Next
-    send_rwnd,                       // 7 Rewind
-    send_ffwd,                       // 8 FForward
-    volume_down,                     // 9 Volume -
-    volume_up,                       // 10 Volume +
-    cursor_bottom,                   // 11 Go bottom
-    cursor_down,                     // 12 Go down
-    page_down,                       // 13 Page down
-    send_go_parent,                  // 14 Go parent
-    make_recursive_list,             // 15 MRL
-    load_current,                    // 16 Enter
-    cursor_top,                      // 17 Go top
-    cursor_up,                       // 18 Go up
-    page_up,                         // 19 Page up
-    open_prompt,                     // 20 Get string and load2
-    nullptr,                         // 21 Copy to fav dir
-    nullptr,                         // 22 Delete file
-    send_toggle_repeat,              // 23 Toggle repeat
-    nullptr,                         // 24 Go current
-    toggle_shuffle,                  // 25 Toggle shuffle
-    toggle_shuffle2,                 // 26 Toggle shuffle2
-    send_toggle_vids,                // 27 Toggle vids
-    send_go_root,                    // 28 Go rootmenu
-    cycle_fullpath,                  // 29 Toggle fullpath
-    draw_help,                       // 30 Show help
-    draw_info,                       // 31 Show clip info
-    nullptr,                         // 32 Ask and look for
-    toggle_effect<effect_reverb>,    // 33 Toggle reverb
-    toggle_effect<effect_contrast>,  // 34 Toggle contrast
-    toggle_effect<effect_earwax>,    // 35 Toggle earwax
-    toggle_effect<effect_flanger>,   // 36 Toggle flanger
-    send_toggle_eq,                  // 37 Toggle eq
-    send_scroblove,                  // 38 Scrob love
-    send_scrobbler,                  // 39 Toggle scrobbler
-    load_fav<0>,                     // 40 Load fav 0
-    load_fav<1>,
-    load_fav<2>,
-    load_fav<3>,
-    load_fav<4>,
-    load_fav<5>,
-    load_fav<6>,
-    load_fav<7>,
-    load_fav<8>,
-    load_fav<9>,                     // 49 Load fav 9
-    set_fav<0>,                      // 50 Set fav 0
-    set_fav<1>,
-    set_fav<2>,
-    set_fav<3>,
-    set_fav<4>,
-    set_fav<5>,
-    set_fav<6>,
-    set_fav<7>,
-    set_fav<8>,
-    set_fav<9>,                      // 59 Set fav 9
-    toggle_effect<effect_overdrive>, // 60 Toggle overdrive
-    toggle_effect<effect_karaoke>,   // 61 Toggle karaoke
-    nullptr,                         // 62 Toggle eias
-    send_quit,                       // 63 Core quit
+struct action_handler {
+    action::id action;
+    action_fn run;
 };
-static_assert(std::size(action_handlers) == action_count);
+
+// What each action does. Play, Copy to fav dir, Delete file, Go current, Ask and look for and
+// Toggle eias have no command, and the null action none: they have no row.
+constexpr action_handler handler_rows[] = {
+    {action::quit, quit_client},
+    {action::stop, send_stop},
+    {action::pause, send_pause},
+    {action::prev, send_prev},
+    {action::next, send_next},
+    {action::rewind, send_rwnd},
+    {action::fast_forward, send_ffwd},
+    {action::volume_down, volume_down},
+    {action::volume_up, volume_up},
+    {action::go_bottom, cursor_bottom},
+    {action::go_down, cursor_down},
+    {action::page_down, page_down},
+    {action::go_parent, send_go_parent},
+    {action::make_recursive_list, make_recursive_list},
+    {action::enter, load_current},
+    {action::go_top, cursor_top},
+    {action::go_up, cursor_up},
+    {action::page_up, page_up},
+    {action::open, open_prompt},
+    {action::toggle_repeat, send_toggle_repeat},
+    {action::toggle_shuffle, send_toggle_shuffle},
+    {action::toggle_shuffle2, send_toggle_shuffle},
+    {action::toggle_vids, send_toggle_vids},
+    {action::go_root_menu, send_go_root},
+    {action::toggle_fullpath, cycle_fullpath},
+    {action::show_help, draw_help},
+    {action::show_info, draw_info},
+    {action::toggle_reverb, toggle_effect<effect_reverb>},
+    {action::toggle_contrast, toggle_effect<effect_contrast>},
+    {action::toggle_earwax, toggle_effect<effect_earwax>},
+    {action::toggle_flanger, toggle_effect<effect_flanger>},
+    {action::toggle_eq, send_toggle_eq},
+    {action::scrob_love, send_scroblove},
+    {action::toggle_scrobbler, send_scrobbler},
+    {action::load_fav0, load_fav<0>},
+    {action::load_fav1, load_fav<1>},
+    {action::load_fav2, load_fav<2>},
+    {action::load_fav3, load_fav<3>},
+    {action::load_fav4, load_fav<4>},
+    {action::load_fav5, load_fav<5>},
+    {action::load_fav6, load_fav<6>},
+    {action::load_fav7, load_fav<7>},
+    {action::load_fav8, load_fav<8>},
+    {action::load_fav9, load_fav<9>},
+    {action::set_fav0, set_fav<0>},
+    {action::set_fav1, set_fav<1>},
+    {action::set_fav2, set_fav<2>},
+    {action::set_fav3, set_fav<3>},
+    {action::set_fav4, set_fav<4>},
+    {action::set_fav5, set_fav<5>},
+    {action::set_fav6, set_fav<6>},
+    {action::set_fav7, set_fav<7>},
+    {action::set_fav8, set_fav<8>},
+    {action::set_fav9, set_fav<9>},
+    {action::toggle_overdrive, toggle_effect<effect_overdrive>},
+    {action::toggle_karaoke, toggle_effect<effect_karaoke>},
+    {action::core_quit, send_quit},
+};
+// Every action but the seven named above.
+static_assert(std::size(handler_rows) == action_count - 7);
+
+// The handlers by action number; nullptr: nothing.
+constexpr std::array<action_fn, action_count> handlers_by_number()
+{
+    std::array<action_fn, action_count> handlers{};
+    for (const action_handler &row : handler_rows)
+        handlers[row.action] = row.run;
+    return handlers;
+}
+
+// False when an action has two rows.
+constexpr bool one_row_per_action()
+{
+    bool seen[action_count] = {};
+    for (const action_handler &row : handler_rows) {
+        if (seen[row.action])
+            return false;
+        seen[row.action] = true;
+    }
+    return true;
+}
+static_assert(one_row_per_action());
+
+constexpr std::array<action_fn, action_count> action_handlers = handlers_by_number();
 
 bool is_action_code(int key_code) { return key_code <= 0 && key_code > -action_count; }
 

@@ -6,12 +6,11 @@
 #include <curses.h>
 #include <iterator>
 
-#include "app/dlog.h"
-#include "app/util.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "conf.h"
 #include "config/key_table.h"
 #include "input/mouse.h"
-#include "screen/listview.h"
 #include "screen/paint.h"
 #include "screen/signals.h"
 #include "screen/window.h"
@@ -64,8 +63,9 @@ void echo_key_name(const char *name)
 {
     if (conf.debug <= 0 || (unsigned char)name[0] <= 31)
         return;
+    char printable[key_name_size];
     char shown[key_name_size + 4];
-    snprintf(shown, sizeof shown, " [%7s] ", printable_name(name));
+    snprintf(shown, sizeof shown, " [%7s] ", printable_name(printable, sizeof printable, name));
     put_text(conf.lines - 4, 2, shown, (int)strlen(shown));
     show_screen();
 }
@@ -149,9 +149,9 @@ int key_code_for_name(const char *name)
     // An unbound action holds the empty text: looking the empty name up would run it.
     if (name[0] == '\0')
         return 0;
-    int action = action_by_key_name(name);
-    if (action > 0)
-        return -action;
+    int number = action_by_key_name(name);
+    if (number != action::none)
+        return -number;
     return (unsigned char)name[0];
 }
 

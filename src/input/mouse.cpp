@@ -6,8 +6,9 @@
 #include <iterator>
 #include <unistd.h>
 
-#include "app/dlog.h"
+#include "base/log.h"
 #include "conf.h"
+#include "config/actions.h"
 #include "input/dispatch.h"
 #include "link/commands.h"
 #include "screen/layout.h"
@@ -17,30 +18,17 @@
 
 namespace {
 
-// Volume -, Volume +, Page up and Page down act again and again while their button is held.
-constexpr int held_codes[] = {-9, -10, -19, -13};
+constexpr int held_codes[] = {
+    action_code(action::volume_down),
+    action_code(action::volume_up),
+    action_code(action::page_up),
+    action_code(action::page_down),
+};
 static_assert(std::size(held_codes) == 4);
 
 constexpr int first_hold_pause_us = 200000;
 constexpr int hold_settle_us = 10000;
 constexpr int hold_poll_us = 90000;
-
-bool repeats_while_held(int code)
-{
-    for (int held : held_codes)
-        if (held == code)
-            return true;
-    return false;
-}
-
-// The first region in table order that holds a code and contains (x, y).
-const click_region *region_at(int x, int y)
-{
-    for (const click_region &r : conf.click_regions)
-        if (r.code != 0 && r.x1 <= x && x <= r.x2 && r.y1 <= y && y <= r.y2)
-            return &r;
-    return nullptr;
-}
 
 void seek_to_column(const click_region &bar, int x, int y)
 {
@@ -127,7 +115,7 @@ void hold_repeat(int code, MEVENT &ev)
 // released: the release came in the same read as the press, so there is no hold to wait for.
 int handle_press(MEVENT &ev, bool released)
 {
-    const click_region *region = region_at(ev.x, ev.y);
+    const click_region *region = region_at(conf.click_regions, ev.x, ev.y);
     int code = region != nullptr ? region->code : 0;
     dlog(8, "ccm: mouse pressed, bstate:0x%x, a:%d, x:%d, y:%d", (unsigned)ev.bstate, code, ev.x,
          ev.y);
@@ -165,6 +153,14 @@ void log_other_event(const MEVENT &ev)
 
 } // namespace
 
+bool repeats_while_held(int code)
+{
+    for (int held : held_codes)
+        if (held == code)
+            return true;
+    return false;
+}
+
 int ccm()
 {
     MEVENT ev;
@@ -183,16 +179,10 @@ int ccm()
     if (ev.bstate & (BUTTON1_RELEASED | BUTTON1_CLICKED))
         return 0;
     if (ev.bstate & BUTTON4_PRESSED)
-        check_key(-19);
+        check_key(action_code(action::page_up));
     else if (ev.bstate & BUTTON5_PRESSED)
-        check_key(-13);
+        check_key(action_code(action::page_down));
     return 0;
-}
-
-int hit_test(int x, int y)
-{
-    const click_region *region = region_at(x, y);
-    return region != nullptr ? region->code : 0;
 }
 
 void to_promi(int *result, int value, int low, int high)

@@ -2,8 +2,9 @@
 
 // Handles one mouse event; returns an action code for check_key or 0.
 int ccm();
-// Code of the first click region containing (x, y), or 0.
-int hit_test(int x, int y);
+// True for the codes of Volume -, Volume +, Page up and Page down, whose buttons act again and
+// again while held.
+bool repeats_while_held(int code);
 // Per-mille of value between low and high, unclamped; 0 when low == high.
 void to_promi(int *result, int value, int low, int high);
 // Short wait for more input while a button is held; the result of select().

@@ -1,13 +1,16 @@
 #include "input/prompt.h"
 
 #include <cstdio>
+#include <cstring>
 #include <curses.h>
 #include <unistd.h>
 
-#include "app/dlog.h"
+#include "base/log.h"
+#include "base/protocol.h"
 #include "conf.h"
 #include "input/keys.h"
 #include "link/commands.h"
+#include "screen/layout.h"
 #include "screen/paint.h"
 #include "screen/panel.h"
 #include "screen/window.h"
@@ -17,7 +20,6 @@ namespace {
 constexpr const char *prompt_label = "open: ";
 constexpr int text_capacity = 1024;
 constexpr int max_length = 256;
-constexpr int echo_start = 11;   // first column after the label on the message row
 constexpr int key_enter = 10;
 constexpr int key_escape = 27;
 constexpr int key_del = 127;
@@ -28,12 +30,14 @@ struct prompt_text {
     int length;
 };
 
-// Draws one echoed byte, or a blank, in the colours of the message row. A byte that curses would
-// spread over several cells (a control, DEL, 8-bit) shows as "?", so the echo never wraps.
-void echo_at(int x, unsigned char c)
+// Draws typed byte i, or a blank, after the label in the colours of the message line. A byte
+// that curses would spread over several cells (a control, DEL, 8-bit) shows as "?", so the echo
+// never wraps.
+void echo_at(int i, unsigned char c)
 {
-    unsigned char shown = c < 0x20 || c >= 0x7f ? '?' : c;
-    put_char(conf.lines - 3, x, (chtype)shown | COLOR_PAIR(4) | (chtype)conf.attr[4]);
+    screen_field line = field_at(field::message, conf.lines, conf.cols);
+    int x = line.x + (int)strlen(prompt_label) + i;
+    put_styled_char(line.y, x, (unsigned char)printable_char((char)c), line.style);
     show_screen();
 }
 
@@ -42,7 +46,7 @@ void show_prompt(const prompt_text &text)
 {
     draw_message(0, prompt_label);
     for (int i = 0; i < text.length; i++)
-        echo_at(echo_start + i, (unsigned char)text.bytes[i]);
+        echo_at(i, (unsigned char)text.bytes[i]);
 }
 
 void erase_last(prompt_text &text)
@@ -50,13 +54,13 @@ void erase_last(prompt_text &text)
     if (text.length == 0)
         return;
     text.bytes[--text.length] = '\0';
-    echo_at(echo_start + text.length, ' ');
+    echo_at(text.length, ' ');
 }
 
 void append(prompt_text &text, int k)
 {
     text.bytes[text.length] = (char)(k & 0xff);
-    echo_at(echo_start + text.length, (unsigned char)text.bytes[text.length]);
+    echo_at(text.length, (unsigned char)text.bytes[text.length]);
     text.length++;
 }
 
@@ -126,5 +130,5 @@ void open_prompt()
     if (text.length > 0)
         send_load2(text.bytes);
     else
-        draw_now_playing();
+        show_now_playing();
 }

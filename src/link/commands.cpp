@@ -1,9 +1,9 @@
 #include "link/commands.h"
 
 #include <cstdio>
-#include <iterator>
 
-#include "app/util.h"
+#include "base/protocol.h"
+#include "base/text.h"
 #include "conf.h"
 #include "link/conn.h"
 
@@ -33,22 +33,6 @@ void say_text(const char *keyword, const char *text)
     line[size - 1] = '\0';
     say(line);
 }
-
-struct effect_line {
-    int bit;
-    const char *line;
-};
-
-// In the order the bits are tested, so several set bits go out lowest first.
-constexpr effect_line effect_lines[] = {
-    {effect_flanger, "TOGGLE FLANGER"},
-    {effect_earwax, "TOGGLE EARWAX"},
-    {effect_contrast, "TOGGLE CONTRAST"},
-    {effect_reverb, "TOGGLE REVERB"},
-    {effect_overdrive, "TOGGLE OVERDRIVE"},
-    {effect_karaoke, "TOGGLE KARAOKE"},
-};
-static_assert(std::size(effect_lines) == 6);
 
 } // namespace
 
@@ -83,8 +67,7 @@ void send_make_recursive_list(const char *text)
     say_text<recursive_line_size>("MAKE_RECURSIVE_LIST", text);
 }
 
-// The core has one shuffle toggle; both shuffle actions send it.
-void send_toggle_shuffle(int) { say("TOGGLE SHUFFLE"); }
+void send_toggle_shuffle() { say("TOGGLE SHUFFLE"); }
 void send_toggle_repeat() { say("TOGGLE REPEAT"); }
 void send_scrobbler() { say("SCROBBLER"); }
 void send_scroblove() { say("SCROBLOVE"); }
@@ -93,9 +76,9 @@ void send_toggle_eq() { say("TOGGLE EQ"); }
 
 void send_toggle_effects(int mask)
 {
-    for (const effect_line &effect : effect_lines) {
+    for (const effect_switch &effect : effect_switches) {
         if (mask & effect.bit)
-            say(effect.line);
+            say(effect.command);
     }
 }
 

@@ -1,14 +1,6 @@
 #pragma once
 
-// Effect toggles, one bit each.
-enum effect_mask : int {
-    effect_flanger = 0x01,
-    effect_earwax = 0x02,
-    effect_contrast = 0x04,
-    effect_reverb = 0x08,
-    effect_overdrive = 0x10,
-    effect_karaoke = 0x20,
-};
+#include "base/protocol.h"
 
 void send_quit();
 void send_loadfav(int slot);
@@ -27,13 +19,14 @@ void send_load(int position);
 void send_load2(const char *text);
 // Without text the bare "MAKE_RECURSIVE_LIST".
 void send_make_recursive_list(const char *text = nullptr);
-void send_toggle_shuffle(int mode);
+// Both shuffle actions send the core's one shuffle toggle.
+void send_toggle_shuffle();
 void send_toggle_repeat();
 void send_scrobbler();
 void send_scroblove();
 void send_toggle_vids();
 void send_toggle_eq();
-// One "TOGGLE ..." line per set bit, lowest bit first.
+// One "TOGGLE ..." line per set bit of the effect mask, lowest bit first.
 void send_toggle_effects(int mask);
 void send_vols(int percent);
 // -3 sends "VOL-", +3 "VOL+", anything else nothing.

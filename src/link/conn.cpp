@@ -1,11 +1,11 @@
 #include "link/conn.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -13,8 +13,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "app/dlog.h"
-#include "app/util.h"
+#include "base/log.h"
+#include "base/protocol.h"
+#include "base/text.h"
 #include "conf.h"
 #include "link/messages.h"
 #include "list/entry_list.h"
@@ -24,7 +25,6 @@
 
 namespace {
 
-constexpr int default_port = 44322;
 constexpr int say_cut = 258;
 constexpr int say_error_limit = 255;
 constexpr int greeting_size = 23;
@@ -33,11 +33,6 @@ constexpr long long connect_wait_us = 5000500;   // 5 s and 500 µs
 // 67.215.65.132: the address a public resolver hands out for names that do not exist, in
 // place of an error. Connecting there would only time out, so it counts as a failed look-up.
 constexpr uint32_t nxdomain_redirect = 0x43d74184;
-
-int clamp(int value, int low, int high)
-{
-    return value < low ? low : value > high ? high : value;
-}
 
 // Keeps the reason of a failed attempt so that the user learns it, not only the log.
 void note_failure(const char *reason)
@@ -50,7 +45,8 @@ void report_connecting()
 {
     char text[512];
     snprintf(text, sizeof text, "connecting to %s:%d", conf.remote_host, conf.remote_port);
-    show_message(printable_name(text));
+    char shown[sizeof text];
+    show_message(printable_name(shown, sizeof shown, text));
 }
 
 void report_failed_connection()
@@ -58,7 +54,8 @@ void report_failed_connection()
     char text[512];
     snprintf(text, sizeof text, "cannot reach %s:%d: %s", conf.remote_host, conf.remote_port,
              conf.link.failure);
-    set_message(printable_name(text));
+    char shown[sizeof text];
+    set_message(printable_name(shown, sizeof shown, text));
 }
 
 // A core that ends the stream without COREQUIT would otherwise leave its last state on the
@@ -71,12 +68,12 @@ void report_core_closed()
     show_message("connection closed by the core");
 }
 
-void set_nonblocking(int fd)
+void make_nonblocking(int fd)
 {
-    int flags = fcntl(fd, F_GETFL);
-    if (flags < 0)
+    nonblocking_result result = set_nonblocking(fd);
+    if (!result.flags_read)
         dlog(8, "%s", "mkconn: cant get flags");
-    if (fcntl(fd, F_SETFL, (flags < 0 ? 0 : flags) | O_NONBLOCK) < 0)
+    if (!result.set)
         dlog(8, "%s", "mkconn: cant set nonblock");
 }
 
@@ -91,6 +88,8 @@ long long microseconds_since(const timespec &start)
 // resize, say) is no reason to give up the attempt, unless the client is about to end.
 int wait_for_connect(int fd)
 {
+    // A time-out reports what connect() left, as a wait without signals would.
+    int connect_errno = errno;
     timespec start;
     clock_gettime(CLOCK_MONOTONIC, &start);
     for (;;) {
@@ -103,6 +102,8 @@ int wait_for_connect(int fd)
         fd_set writable = readable;
         timeval wait = {(time_t)(left / 1000000), (suseconds_t)(left % 1000000)};
         int rc = select(fd + 1, &readable, &writable, nullptr, &wait);
+        if (rc == 0)
+            errno = connect_errno;
         if (rc >= 0 || errno != EINTR || conf.signals.fatal != 0)
             return rc;
     }
@@ -143,8 +144,8 @@ bool wait_connected(int fd, const char *host, int port)
 
 void split_received(link_state &link, int count, line_sink sink)
 {
-    int carried = clamp(link.carry_len, 0, rx_fill_limit);
-    count = clamp(count, 0, rx_fill_limit - carried);
+    int carried = std::clamp(link.carry_len, 0, rx_fill_limit);
+    count = std::clamp(count, 0, rx_fill_limit - carried);
     char *buf = link.rxbuf;
     memcpy(buf, link.carry, (size_t)carried);
     int total = carried + count;
@@ -205,7 +206,7 @@ int mkconn(const char *host, int port)
 
     int fd = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     int socket_error = errno;
-    set_nonblocking(fd);
+    make_nonblocking(fd);
     int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     if (fd < 0) {
@@ -248,7 +249,7 @@ int handle_data(int fd)
     if (fd <= 0)
         return 0;
     link_state &link = conf.link;
-    link.carry_len = clamp(link.carry_len, 0, rx_fill_limit);
+    link.carry_len = std::clamp(link.carry_len, 0, rx_fill_limit);
     size_t room = (size_t)(rx_fill_limit - link.carry_len);
     ssize_t got = recv(fd, link.rxbuf + link.carry_len, room, 0);
     if (got <= 0) {
@@ -282,7 +283,7 @@ void disconnect()
     set_message("disconnected.");
     conf.player.s_cur = -1.0f;
     conf.player.s_dur = -1.0f;
-    draw_time();
+    show_time();
     draw_total_time();
     conf.list.cur = 0;
     conf.list.top = 0;

@@ -1,16 +1,13 @@
 #include "link/messages.h"
 
-#include <algorithm>
-#include <climits>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <iterator>
 
-#include "app/dlog.h"
-#include "app/util.h"
+#include "base/log.h"
+#include "base/protocol.h"
+#include "base/text.h"
 #include "conf.h"
 #include "link/conn.h"
 #include "list/entry_list.h"
@@ -20,30 +17,10 @@
 
 namespace {
 
-// atoi rules (blanks, sign, digits; junk reads as 0), with out-of-range values saturated
-// instead of undefined. found tells whether any digit was read.
-int read_number(const char *text, bool *found = nullptr)
-{
-    const char *p = text;
-    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
-        p++;
-    bool negative = *p == '-';
-    if (*p == '-' || *p == '+')
-        p++;
-    const char *digits = p;
-    int64_t value = 0;
-    for (; *p >= '0' && *p <= '9'; p++)
-        if (value <= (int64_t)INT_MAX + 1)
-            value = value * 10 + (*p - '0');
-    if (found != nullptr)
-        *found = p != digits;
-    return (int)std::clamp<int64_t>(negative ? -value : value, INT_MIN, INT_MAX);
-}
-
 // "NAM", two more characters, then the number: a shorter key holds none.
 int list_line_number(const char *key)
 {
-    return strnlen(key, 5) == 5 ? read_number(key + 5) : 0;
+    return strnlen(key, 5) == 5 ? read_decimal(key + 5) : 0;
 }
 
 constexpr size_t field_cut = 511;
@@ -62,7 +39,7 @@ void handle_list_line(const char *key, const char *value)
     const char *comma = strchr(value, ',');
     if (comma == nullptr)
         return;
-    add_entry(read_number(value), comma + 1);
+    add_entry(read_decimal(value), comma + 1);
     conf.player.list_last = list_line_number(key);
 }
 
@@ -70,7 +47,7 @@ void handle_list_line(const char *key, const char *value)
 void handle_eq(const char *value)
 {
     bool found = false;
-    int eq = read_number(value, &found);
+    int eq = read_decimal(value, &found);
     if (found)
         conf.player.eq = eq;
 }
@@ -81,7 +58,7 @@ void handle_conf(const char *value)
     if (blank == nullptr)
         return;
     size_t name_length = (size_t)(blank - value);
-    int number = read_number(blank + 1);
+    int number = read_decimal(blank + 1);
     if (name_length == 2 && strncmp(value, "EQ", 2) == 0)
         conf.player.eq = number;
     else if (name_length == 7 && strncmp(value, "EFFECTS", 7) == 0)
@@ -94,11 +71,11 @@ void handle_conf(const char *value)
 void handle_list_start(const char *value)
 {
     conf.player.list_t0 = time(nullptr);
-    int count = read_number(value);
+    int count = read_decimal(value);
     char text[message_limit + 1];
     snprintf(text, message_limit, "New list: %d entries", count < 0 ? 0 : count);
     set_message(text);
-    init_list(nullptr);
+    init_list();
 }
 
 void handle_list_end(const char *)
@@ -117,13 +94,15 @@ void handle_list_end(const char *)
     }
     dlog(2, "parse_line: LIST_END, dmt:%d fmt:%d", conf.list.dmt, conf.list.fmt);
     finalize_list();
+    scrollto(conf.list.cur, 1);
 }
 
 // Texts from the core go to the message line one byte per column: no byte of theirs may move the
 // cursor or reach the terminal as a control sequence.
 void show_core_text(const char *value)
 {
-    set_message(printable_name(value));
+    char shown[sizeof conf.message];
+    set_message(printable_name(shown, sizeof shown, value));
 }
 
 void handle_corequit(const char *value)
@@ -140,21 +119,21 @@ struct message_key {
 };
 
 constexpr message_key message_keys[] = {
-    {"TIME", [](const char *v) { conf.player.s_cur = (float)read_number(v); draw_time(); }},
-    {"TTIME", [](const char *v) { conf.player.s_dur = (float)read_number(v); draw_total_time(); }},
-    {"STATE", [](const char *v) { conf.player.state = read_number(v); draw_state(); }},
+    {"TIME", [](const char *v) { conf.player.s_cur = (float)read_decimal(v); show_time(); }},
+    {"TTIME", [](const char *v) { conf.player.s_dur = (float)read_decimal(v); draw_total_time(); }},
+    {"STATE", [](const char *v) { conf.player.state = read_decimal(v); draw_state(); }},
     {"D", show_core_text},
     {"CURNAME", show_core_text},
-    {"CUR", [](const char *v) { conf.list.cur = read_number(v); scrollto(conf.list.cur, 1); }},
+    {"CUR", [](const char *v) { conf.list.cur = read_decimal(v); scrollto(conf.list.cur, 1); }},
     {"LISTNAME", [](const char *v) { set_list_title(v); }},
-    {"SHUFFLE", [](const char *v) { conf.player.shuffle = read_number(v); draw_shuffle(); }},
-    {"REPEAT", [](const char *v) { conf.player.repeat = read_number(v); draw_repeat(); }},
+    {"SHUFFLE", [](const char *v) { conf.player.shuffle = read_decimal(v); draw_shuffle(); }},
+    {"REPEAT", [](const char *v) { conf.player.repeat = read_decimal(v); draw_repeat(); }},
     {"VIDS", [](const char *) {}},
-    {"SCROB", [](const char *v) { conf.player.scrob = read_number(v); }},
-    {"VOL", [](const char *v) { conf.player.vol = read_number(v); draw_volume(); }},
-    {"FREQ", [](const char *v) { conf.player.freq = read_number(v); draw_format(); }},
-    {"BITRATE", [](const char *v) { conf.player.bitrate = read_number(v); draw_format(); }},
-    {"CHAN", [](const char *v) { conf.player.chan = read_number(v); draw_format(); }},
+    {"SCROB", [](const char *v) { conf.player.scrob = read_decimal(v); }},
+    {"VOL", [](const char *v) { conf.player.vol = read_decimal(v); draw_volume(); }},
+    {"FREQ", [](const char *v) { conf.player.freq = read_decimal(v); draw_format(); }},
+    {"BITRATE", [](const char *v) { conf.player.bitrate = read_decimal(v); draw_format(); }},
+    {"CHAN", [](const char *v) { conf.player.chan = read_decimal(v); draw_format(); }},
     {"EQ", handle_eq},
     {"CONF", handle_conf},
     {"TITLE", [](const char *v) { store_text(conf.player.title, v); }},

@@ -6,9 +6,7 @@
 #include <cstring>
 #include <functional>
 
-#include "app/dlog.h"
-#include "screen/listview.h"
-#include "screen/panel.h"
+#include "base/log.h"
 
 // Refused entries are counted up to where the count of all entries still fits an int.
 static constexpr int refused_limit = INT_MAX - list_capacity;
@@ -64,11 +62,10 @@ list_entry *baddu(list_entry **head, list_entry **tail, int type, const char *te
     return entry;
 }
 
-void init_list(const char *title)
+void init_list()
 {
-    dlog(8, "init_list: ln:[%s]", title ? title : "");
-    if (title != nullptr)
-        set_list_title(title);
+    // The line keeps its empty title field: the name of a list comes in a message of its own.
+    dlog(8, "init_list: ln:[]");
     free_list();
     conf.list.cur = 0;
     conf.list.pos = 0;
@@ -130,8 +127,6 @@ int index_chains()
 
 void free_entry(list_entry *e)
 {
-    if (e->alt_text[0] != nullptr)
-        free(e->alt_text[0]);
     free(e->text[0]);
     free(e);
 }
@@ -206,18 +201,6 @@ void sort_join_index_df()
         list.fmt = 0;
     }
     dlog(8, "sjidf2: dmt:%d, fmt:%d", list.dmt, list.fmt);
-    scrollto(list.cur, 1);
-}
-
-void free_chain(list_entry **head, list_entry **tail)
-{
-    list_entry *next = nullptr;
-    for (list_entry *e = *head; e != nullptr; e = next) {
-        next = e->next;
-        free_entry(e);
-    }
-    *head = nullptr;
-    *tail = nullptr;
 }
 
 void free_list()

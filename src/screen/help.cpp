@@ -4,15 +4,16 @@
 #include <cstring>
 #include <iterator>
 
-#include "app/dlog.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "conf.h"
+#include "config/actions.h"
 #include "screen/listview.h"
 #include "screen/paint.h"
+#include "screen/style.h"
 
 namespace {
 
-constexpr int help_style = 5;
-constexpr int info_style = 3;
 constexpr int text_column = 2;
 constexpr int help_text_capacity = 1024;
 constexpr int info_text_capacity = 1024;
@@ -23,23 +24,34 @@ constexpr int max_row_keys = 20;
 // A help row of bound keys: every "%s" of the format takes the key of the next action.
 struct help_key_row {
     const char *format;
-    int actions[max_row_keys];   // 0 after the last
+    action::id actions[max_row_keys];   // action::none after the last
 };
 
 constexpr help_key_row help_key_rows[] = {
     {"quit:%s  enter/play:%s  stop:%s  pause:%s  prev:%s  next:%s  rwnd:%s  ffwd:%s",
-     {1, 16, 2, 4, 5, 6, 7, 8}},
+     {action::quit, action::enter, action::stop, action::pause, action::prev, action::next,
+      action::rewind, action::fast_forward}},
     {"go-parent:%s  up:%s  down:%s  pgup:%s  pgdn:%s  home:%s  end:%s",
-     {14, 18, 12, 19, 13, 17, 11}},
-    {"vol-:%s  vol+:%s repeat:%s  shuffle:%s  vids:%s  pathtype:%s", {9, 10, 23, 25, 27, 29}},
+     {action::go_parent, action::go_up, action::go_down, action::page_up, action::page_down,
+      action::go_top, action::go_bottom}},
+    {"vol-:%s  vol+:%s repeat:%s  shuffle:%s  vids:%s  pathtype:%s",
+     {action::volume_down, action::volume_up, action::toggle_repeat, action::toggle_shuffle,
+      action::toggle_vids, action::toggle_fullpath}},
     {"corequit:%s  help:%s  info:%s  look-for:%s  make-recursive-list:%s  open:%s",
-     {63, 30, 31, 32, 15, 20}},
+     {action::core_quit, action::show_help, action::show_info, action::look_for,
+      action::make_recursive_list, action::open}},
     {"tog_eq:%s  tog_flanger:%s  tog_earwax:%s  tog_contrast:%s  tog_reverb:%s",
-     {37, 36, 35, 34, 33}},
-    {"tog_overdrive:%s  tog_karaoke:%s", {60, 61}},
-    {"copy-to-fav:%s  delete-file:%s  scrob-love:%s  scrob-on/off:%s", {21, 22, 38, 39}},
+     {action::toggle_eq, action::toggle_flanger, action::toggle_earwax, action::toggle_contrast,
+      action::toggle_reverb}},
+    {"tog_overdrive:%s  tog_karaoke:%s",
+     {action::toggle_overdrive, action::toggle_karaoke}},
+    {"copy-to-fav:%s  delete-file:%s  scrob-love:%s  scrob-on/off:%s",
+     {action::copy_to_fav, action::delete_file, action::scrob_love, action::toggle_scrobbler}},
     {"goto-fav[0-9]:%s,%s,%s,%s,%s,%s,%s,%s,%s,%s  set-fav[0-9]:%s,%s,%s,%s,%s,%s,%s,%s,%s,%s",
-     {40, 41, 42, 43, 44, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59}},
+     {action::load_fav0, action::load_fav1, action::load_fav2, action::load_fav3, action::load_fav4,
+      action::load_fav5, action::load_fav6, action::load_fav7, action::load_fav8, action::load_fav9,
+      action::set_fav0, action::set_fav1, action::set_fav2, action::set_fav3, action::set_fav4,
+      action::set_fav5, action::set_fav6, action::set_fav7, action::set_fav8, action::set_fav9}},
 };
 static_assert(std::size(help_key_rows) == 8);
 
@@ -51,7 +63,7 @@ constexpr bool key_rows_match_their_formats()
             if (p[0] == '%' && p[1] == 's')
                 places++;
         int keys = 0;
-        while (keys < max_row_keys && row.actions[keys] > 0 && row.actions[keys] < action_count)
+        while (keys < max_row_keys && row.actions[keys] != action::none)
             keys++;
         if (places != keys)
             return false;
@@ -175,9 +187,11 @@ void draw_info_row(int r, const list_entry *entry, int n)
     text[n] = '\0';
     put_text(y, text_column, text, n);
     info_text kind = format_info_row(r, entry, text, (size_t)n);
+    char shown[info_text_capacity];
     if (kind != info_text::none)
-        put_text(y, text_column, kind == info_text::filtered ? printable_name(text) : text, n);
-    paint_span(y, text_column, conf.lw, info_style);
+        put_text(y, text_column,
+                 kind == info_text::filtered ? printable_name(shown, sizeof shown, text) : text, n);
+    paint_span(y, text_column, conf.lw, style_info);
 }
 
 } // namespace
@@ -192,10 +206,13 @@ void format_help_row(int r, char *buf, size_t size)
     case 0:
         snprintf(buf, size, "vesk-remote-ncurses ver:%s", program_version);
         return;
-    case 1:
+    case 1: {
         // The version text comes from the core: one byte, one column, no control sequence.
-        snprintf(buf, size, "vesk-core ver:%s", printable_name(conf.player.core_version));
+        char version[sizeof conf.player.core_version];
+        snprintf(buf, size, "vesk-core ver:%s",
+                 printable_name(version, sizeof version, conf.player.core_version));
         return;
+    }
     case 2:
         format_ruler(out, "-- keys: ");
         return;
@@ -238,7 +255,7 @@ void draw_help()
         if (text[0] == '\0')
             continue;
         put_text(1 + r, text_column, text, conf.lw);
-        paint_span(1 + r, text_column, conf.lw, help_style);
+        paint_span(1 + r, text_column, conf.lw, style_help);
     }
     show_screen();
     conf.list.top = top_help_screen;

@@ -1,19 +1,20 @@
 // Screen geometry without curses: cursor and view positions, the scroll-bar thumb, row styles,
-// the click regions, where the list title goes, and bars. The draw functions paint what these
-// compute.
+// the click regions, the fields of the message and status rows, where the list title goes, and
+// bars. The draw functions paint what these compute.
 #pragma once
 
 #include <cstddef>
 
 #include "conf.h"
+#include "screen/style.h"
 
-// Styles (colour pairs with their attribute) of the list rows.
-constexpr int style_file = 5;
-constexpr int style_file_cursor = 6;
-constexpr int style_playing = 7;
-constexpr int style_playing_cursor = 8;
-constexpr int style_dir = 9;
-constexpr int style_dir_cursor = 10;
+// Codes of the click regions that carry no action (the others carry action_code of theirs): an
+// unused entry, and the bars and the list, which act on where they are clicked.
+constexpr int region_unused = 0;
+constexpr int region_seek_bar = -776;
+constexpr int region_list = -777;
+constexpr int region_scroll_bar = -778;
+constexpr int region_volume_bar = -779;
 
 struct list_view {
     int pos;
@@ -28,10 +29,45 @@ int thumb_row_for(int p, int lh, int dmt);
 // Style of the row of an entry of the given type at position p.
 int row_style(int type, int p, int pos, int cur);
 
+// Places in click_regions of the bars the panel draws into.
+constexpr int seek_region = 2;
+constexpr int volume_region = 5;
+
 // Lays out the 28 clickable rectangles for a screen of lines x cols.
 void build_click_regions(click_region (&regions)[click_region_count], int lines, int cols);
 // Label of region i drawn at its first row (top) or its last row (bottom); nullptr when none.
 const char *region_label(int i, bool bottom);
+// The first region in table order that holds a code and contains (x, y); nullptr when none.
+const click_region *region_at(const click_region (&regions)[click_region_count], int x, int y);
+
+// The fields of the top border, the message row and the status row.
+enum class field : int {
+    clock,
+    cpu_load,
+    state,          // the play-state symbol
+    message,        // the message line's text
+    time,
+    total_time,
+    format,
+    effects,
+    shuffle,
+    repeat,
+    volume,
+    time_label,     // the labels of the status row, drawn with the frame
+    flags_label,
+    message_row,    // the message and status rows as the frame paints them
+    status_row,
+};
+
+// Where a field lies on a screen of lines x cols, and how it is painted.
+struct screen_field {
+    int y;
+    int x;
+    int width;          // columns painted, or the most written
+    int style;
+    const char *label;  // the text of a label field; nullptr for the others
+};
+screen_field field_at(field which, int lines, int cols);
 
 // Where the list title shows on the top border of a screen cols wide.
 struct title_span {

@@ -1,14 +1,16 @@
 #include "screen/listview.h"
 
-#include "app/dlog.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "conf.h"
 #include "screen/layout.h"
 #include "screen/paint.h"
+#include "screen/style.h"
 
 namespace {
 
-constexpr int style_text = 4;
-constexpr int style_file_area = 5;
+// Row texts are cut here before the width of the list area cuts them.
+constexpr int row_text_capacity = 1024;
 constexpr int first_list_row = 1;
 constexpr int text_column = 2;
 
@@ -21,12 +23,11 @@ const list_entry *entry_at(int p)
     return list.index[p];
 }
 
-// The display text for the path mode: the alternative set wins when the entry has one.
+// The display text for the path mode.
 const char *display_text(const list_entry &entry)
 {
-    char *const *set = entry.alt_text[0] != nullptr ? entry.alt_text : entry.text;
     int mode = conf.fullpath == 1 || conf.fullpath == 2 ? conf.fullpath : 0;
-    return set[mode] != nullptr ? set[mode] : "";
+    return entry.text[mode] != nullptr ? entry.text[mode] : "";
 }
 
 // Repaints the row of position p when it is on screen, keeping its characters.
@@ -52,7 +53,8 @@ void draw_row(int i)
         return;
     }
     int row = first_list_row + i;
-    put_text(row, text_column, printable_name(display_text(*entry)), conf.lw);
+    char shown[row_text_capacity];
+    put_text(row, text_column, printable_name(shown, sizeof shown, display_text(*entry)), conf.lw);
     paint_span(row, text_column, conf.lw, row_style(entry->type, p, list.pos, list.cur));
 }
 
@@ -126,22 +128,8 @@ void clear_list_area()
         return;
     for (int row = first_list_row; row <= conf.lh; row++) {
         draw_hline(row, text_column, ' ', conf.lw);
-        paint_span_as(row, text_column, conf.lw, style_text, conf.attr[style_file_area]);
+        paint_span_as(row, text_column, conf.lw, style_text, conf.attr[style_file]);
     }
-}
-
-const char *printable_name(const char *text)
-{
-    char *out = conf.view.printable;
-    constexpr int capacity = (int)sizeof conf.view.printable - 1;
-    int n = 0;
-    // DEL too: curses would show it as two columns.
-    for (; text != nullptr && n < capacity && text[n] != '\0'; n++) {
-        unsigned char c = (unsigned char)text[n];
-        out[n] = c < 0x20 || c >= 0x7F ? '?' : (char)c;
-    }
-    out[n] = '\0';
-    return out;
 }
 
 int scrollbar_row(int p)

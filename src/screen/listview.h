@@ -8,7 +8,5 @@ void draw_list();
 void draw_list_highlight(int newpos);
 // Blanks the list area.
 void clear_list_area();
-// A copy of text with control and 8-bit bytes shown as "?"; shared buffer, overwritten per call.
-const char *printable_name(const char *text);
 // Screen row of the scroll-bar thumb for list position p.
 int scrollbar_row(int p);

@@ -45,9 +45,19 @@ void paint_span(int y, int x, int n, int style)
     paint_span_as(y, x, n, style, conf.attr[style]);
 }
 
+chtype style_attrs(int style)
+{
+    return COLOR_PAIR(style) | conf.attr[style];
+}
+
+void put_styled_char(int y, int x, chtype ch, int style)
+{
+    put_char(y, x, ch | style_attrs(style));
+}
+
 void blank_cell(int y, int x, int style)
 {
-    put_char(y, x, ' ' | COLOR_PAIR(style) | conf.attr[style]);
+    put_styled_char(y, x, ' ', style);
 }
 
 void draw_hline(int y, int x, chtype ch, int n)

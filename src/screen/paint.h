@@ -14,8 +14,12 @@ void put_char(int y, int x, chtype ch);
 void paint_span(int y, int x, int n, int style);
 // The same with a colour pair and an attribute given apart.
 void paint_span_as(int y, int x, int n, int pair, attr_t attr);
+// A character in the style's colour pair and attribute.
+void put_styled_char(int y, int x, chtype ch, int style);
 // A space in the style's colour pair and attribute.
 void blank_cell(int y, int x, int style);
+// The style's colour pair and attribute as one curses character word.
+chtype style_attrs(int style);
 void draw_hline(int y, int x, chtype ch, int n);
 void draw_vline(int y, int x, chtype ch, int n);
 // Pushes what was drawn to the terminal.

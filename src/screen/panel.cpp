@@ -1,96 +1,38 @@
 #include "screen/panel.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include "app/dlog.h"
-#include "app/util.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "conf.h"
+#include "host/cpu_load.h"
+#include "host/now_playing.h"
 #include "screen/layout.h"
-#include "screen/listview.h"
+#include "screen/message_line.h"
 #include "screen/paint.h"
 #include "screen/status_text.h"
+#include "screen/style.h"
 
 namespace {
 
-constexpr int style_screen = 2;
-constexpr int style_text = 4;
-constexpr int volume_region = 5;
-constexpr int seek_region = 2;
+screen_field field_of(field which)
+{
+    return field_at(which, conf.lines, conf.cols);
+}
+
+// Paints the whole field in its style, keeping its characters.
+void paint_field(const screen_field &f)
+{
+    paint_span(f.y, f.x, f.width, f.style);
+}
 
 void put_bar(int y, int x, int width, int value)
 {
     char bar[256];
     bar_text(bar, sizeof bar, width, value);
     put_text(y, x, bar, (int)strlen(bar));
-}
-
-// USER names the file; without it, the account this process runs as.
-const char *user_name()
-{
-    const char *user = getenv("USER");
-    if (user != nullptr && user[0] != '\0')
-        return user;
-    passwd *account = getpwuid(geteuid());
-    return account != nullptr ? account->pw_name : nullptr;
-}
-
-// The directory lies in a world-writable place: use it only when it is a real directory of
-// ours that nobody else can write to, so nothing in it can have been planted by someone else.
-int open_private_dir(const char *path)
-{
-    int fd = open(path, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return -1;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || st.st_uid != geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH))) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-bool write_all(int fd, const char *text, size_t length)
-{
-    while (length > 0) {
-        ssize_t n = write(fd, text, length);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        text += n;
-        length -= (size_t)n;
-    }
-    return true;
-}
-
-void write_now_playing_file(const char *text)
-{
-    const char *user = user_name();
-    if (user == nullptr || strchr(user, '/') != nullptr)
-        return;
-    char dir_path[512];
-    if (snprintf(dir_path, sizeof dir_path, "%s/vesk-%s", tmp_dir(), user) >= (int)sizeof dir_path)
-        return;
-    int dir_fd = open_private_dir(dir_path);
-    if (dir_fd < 0)
-        return;
-    // Never through a link, and never blocking on something that is not a plain file.
-    int fd = openat(dir_fd, "vesk-now-playing.txt",
-                    O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
-    close(dir_fd);
-    if (fd < 0)
-        return;
-    struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) == 0)
-        write_all(fd, text, strlen(text));
-    close(fd);
 }
 
 bool has_tags(const player_state &p)
@@ -120,7 +62,8 @@ void draw_list_title()
     if (!screen_ready())
         return;
     // The title may come from the core: one byte, one column, no control sequence.
-    const char *name = printable_name(conf.player.list_name);
+    char name[sizeof conf.player.list_name];
+    printable_name(name, sizeof name, conf.player.list_name);
     int cols = conf.cols;
     title_span span = title_span_for((int)strlen(name), cols);
     draw_hline(0, 1, conf.glyphs.hline, cols - 2);
@@ -142,28 +85,38 @@ void draw_time()
     const player_state &p = conf.player;
     char text[32];
     format_time(text, sizeof text, p.s_cur, p.s_dur, conf.timeremaining_mode);
-    put_text(conf.lines - 2, 2, text, (int)strlen(text));
-    paint_span(conf.lines - 2, 2, 7, style_text);
+    screen_field f = field_of(field::time);
+    put_text(f.y, f.x, text, (int)strlen(text));
+    paint_field(f);
     draw_clock();
     draw_progress();
     show_screen();
+}
+
+// The sample goes with the clock: taken only when there is a screen to show it on.
+void show_time()
+{
+    if (screen_ready())
+        read_cpu_load();
+    draw_time();
 }
 
 void draw_clock()
 {
     if (!screen_ready())
         return;
-    read_cpu_load();
     char load[16];
     snprintf(load, sizeof load, "[%3d%%]", conf.cpu.cpu_load);
-    put_text(0, conf.cols - 8, load, 6);
+    screen_field load_field = field_of(field::cpu_load);
+    put_text(load_field.y, load_field.x, load, load_field.width);
     time_t now = time(nullptr);
     struct tm local;
     if (localtime_r(&now, &local) == nullptr)
         return;
     char clock[16];
     snprintf(clock, sizeof clock, "[%2d:%02d]", local.tm_hour, local.tm_min);
-    put_text(0, conf.cols - 16, clock, (int)strlen(clock));
+    screen_field clock_field = field_of(field::clock);
+    put_text(clock_field.y, clock_field.x, clock, (int)strlen(clock));
 }
 
 void draw_progress()
@@ -183,8 +136,9 @@ void draw_total_time()
         return;
     char text[32];
     format_total_time(text, sizeof text, conf.player.s_dur);
-    put_text(conf.lines - 2, 11, text, (int)strlen(text));
-    paint_span(conf.lines - 2, 11, 6, style_text);
+    screen_field f = field_of(field::total_time);
+    put_text(f.y, f.x, text, (int)strlen(text));
+    paint_field(f);
     show_screen();
 }
 
@@ -192,11 +146,11 @@ void draw_state()
 {
     if (!screen_ready())
         return;
-    int row = conf.lines - 3;
+    screen_field f = field_of(field::state);
     const char *symbol = state_symbol(conf.player.state);
     if (symbol != nullptr)
-        put_text(row, 2, symbol, 2);
-    paint_span(row, 2, 2, style_text);
+        put_text(f.y, f.x, symbol, f.width);
+    paint_field(f);
     show_screen();
     dlog(8, "[draw_state: %d]", conf.player.state);
 }
@@ -208,8 +162,9 @@ void draw_format()
     const player_state &p = conf.player;
     char text[40];
     format_audio(text, sizeof text, p.freq, p.bitrate, p.chan);
-    put_text(conf.lines - 2, 19, text, (int)strlen(text));
-    paint_span(conf.lines - 2, 19, 20, style_text);
+    screen_field f = field_of(field::format);
+    put_text(f.y, f.x, text, (int)strlen(text));
+    paint_field(f);
     show_screen();
 }
 
@@ -219,10 +174,9 @@ void draw_effects()
         return;
     char letters[8];
     format_effects(letters, conf.player.effects, conf.player.eq);
-    int row = conf.lines - 2;
-    int column = conf.cols - 34;
-    put_text(row, column, letters, 7);
-    paint_span_as(row, column, 7, style_screen, conf.attr[style_text]);
+    screen_field f = field_of(field::effects);
+    put_text(f.y, f.x, letters, f.width);
+    paint_span_as(f.y, f.x, f.width, f.style, conf.attr[style_text]);
     show_screen();
 }
 
@@ -230,9 +184,8 @@ void draw_shuffle()
 {
     if (!screen_ready())
         return;
-    chtype letter = (unsigned char)shuffle_letter(conf.player.shuffle);
-    put_char(conf.lines - 2, conf.cols - 19,
-             letter | COLOR_PAIR(style_text) | conf.attr[style_text]);
+    screen_field f = field_of(field::shuffle);
+    put_styled_char(f.y, f.x, (unsigned char)shuffle_letter(conf.player.shuffle), f.style);
     show_screen();
 }
 
@@ -240,9 +193,8 @@ void draw_repeat()
 {
     if (!screen_ready())
         return;
-    chtype letter = (unsigned char)repeat_letter(conf.player.repeat);
-    put_char(conf.lines - 2, conf.cols - 10,
-             letter | COLOR_PAIR(style_text) | conf.attr[style_text]);
+    screen_field f = field_of(field::repeat);
+    put_styled_char(f.y, f.x, (unsigned char)repeat_letter(conf.player.repeat), f.style);
     show_screen();
 }
 
@@ -252,8 +204,9 @@ void draw_volume()
         return;
     char number[16];
     snprintf(number, sizeof number, "%3d", conf.player.vol);
-    put_text(conf.lines - 2, conf.cols - 6, number, (int)strlen(number));
-    paint_span(conf.lines - 2, conf.cols - 6, 3, style_text);
+    screen_field f = field_of(field::volume);
+    put_text(f.y, f.x, number, (int)strlen(number));
+    paint_field(f);
     const click_region &bar = conf.click_regions[volume_region];
     if (bar.code == region_volume_bar)
         put_bar(bar.y1, bar.x1, bar.x2 - bar.x1 - 1, conf.player.vol);
@@ -267,7 +220,7 @@ void draw_buttons()
     build_click_regions(conf.click_regions, conf.lines, conf.cols);
     for (int i = 0; i < click_region_count; i++) {
         const click_region &r = conf.click_regions[i];
-        if (r.code == 0)
+        if (r.code == region_unused)
             continue;
         if (const char *top = region_label(i, false))
             put_text(r.y1, r.x1, top, (int)strlen(top));
@@ -276,19 +229,20 @@ void draw_buttons()
     }
 }
 
-void draw_now_playing()
+// Builds the now-playing text in conf.message and shows it; false when nothing was shown.
+static bool draw_now_playing()
 {
     if (!screen_ready() || !playing_entry_listed() || !has_tags(conf.player))
-        return;
+        return false;
     format_now_playing(conf.message, sizeof conf.message, conf.player);
-    int row = conf.lines - 3;
-    int width = conf.cols - 7;
-    const char *shown = printable_name(conf.message);
-    int length = (int)strlen(shown);
-    put_text(row, 5, shown, width);
-    for (int x = 5 + (length < width ? length : width); x <= conf.cols - 3; x++)
-        blank_cell(row, x, style_text);
-    paint_span(row, 5, width, style_text);
-    show_screen();
-    write_now_playing_file(conf.message);
+    // The tags come from the core: one byte, one column, no control sequence.
+    char shown[sizeof conf.message];
+    paint_message_line(printable_name(shown, sizeof shown, conf.message));
+    return true;
+}
+
+void show_now_playing()
+{
+    if (draw_now_playing())
+        write_now_playing_file(conf.message);
 }

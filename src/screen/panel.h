@@ -1,13 +1,12 @@
 #pragma once
 
-constexpr int region_seek_bar = -776;
-constexpr int region_list = -777;
-constexpr int region_scroll_bar = -778;
-constexpr int region_volume_bar = -779;
-
 void set_list_title(const char *text);
 void draw_list_title();
+// Samples the processor load, then draws the time with the clock and the progress bar.
+void show_time();
+// The time field, then draw_clock and draw_progress.
 void draw_time();
+// The clock and the last processor load at the right of the top border.
 void draw_clock();
 void draw_progress();
 void draw_total_time();
@@ -19,5 +18,6 @@ void draw_repeat();
 void draw_volume();
 // Lays out conf.click_regions for the current size and draws the button labels.
 void draw_buttons();
-// Builds the now-playing text from the tags, shows it and writes the now-playing file.
-void draw_now_playing();
+// Builds the now-playing text from the tags in conf.message, shows it and writes the
+// now-playing file; nothing without a screen, a listed playing entry or a tag.
+void show_now_playing();

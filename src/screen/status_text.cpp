@@ -4,6 +4,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "base/protocol.h"
 #include "screen/layout.h"
 
 void format_time(char *buf, size_t size, float s_cur, float s_dur, int remaining_mode)
@@ -57,16 +58,6 @@ void format_audio(char *buf, size_t size, int freq, int bitrate, int chan)
 
 namespace {
 
-struct effect_letter {
-    int bit;
-    char letter;
-};
-
-constexpr effect_letter effect_letters[] = {
-    {0x20, 'K'}, {0x10, 'O'}, {0x08, 'R'}, {0x04, 'C'}, {0x02, 'W'}, {0x01, 'F'},
-};
-static_assert(std::size(effect_letters) == 6);
-
 struct state_entry {
     int state;
     const char *symbol;
@@ -90,10 +81,15 @@ void append(char *buf, size_t size, const char *text)
 
 void format_effects(char (&letters)[8], int effects, int eq)
 {
-    for (int i = 0; i < 6; i++)
-        letters[i] = (effects & effect_letters[i].bit) ? effect_letters[i].letter : ' ';
-    letters[6] = eq != 0 ? 'E' : ' ';
-    letters[7] = '\0';
+    // The highest bit shows first.
+    constexpr int count = (int)std::size(effect_switches);
+    static_assert(count + 2 == sizeof letters);
+    for (int i = 0; i < count; i++) {
+        const effect_switch &effect = effect_switches[count - 1 - i];
+        letters[i] = (effects & effect.bit) ? effect.letter : ' ';
+    }
+    letters[count] = eq != 0 ? 'E' : ' ';
+    letters[count + 1] = '\0';
 }
 
 char shuffle_letter(int shuffle)

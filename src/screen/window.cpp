@@ -1,47 +1,55 @@
 #include "screen/window.h"
 
-#include <cstring>
 #include <curses.h>
+#include <initializer_list>
 #include <iterator>
 
-#include "app/dlog.h"
-#include "app/util.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "conf.h"
 #include "list/entry_list.h"
+#include "screen/layout.h"
 #include "screen/listview.h"
+#include "screen/message_line.h"
 #include "screen/paint.h"
 #include "screen/panel.h"
 #include "screen/signals.h"
+#include "screen/style.h"
 
 namespace {
 
 struct color_row {
+    style pair;
     short foreground;
     short background;
     attr_t attr;
 };
 
-// Row n is colour pair n + 1.
+// In pair order: init_colors makes them one after the other.
 constexpr color_row color_table[] = {
-    {COLOR_WHITE, COLOR_BLACK, A_NORMAL},   // background left behind at the end
-    {COLOR_RED, COLOR_BLACK, A_NORMAL},     // screen background: frame, bars, buttons
-    {COLOR_WHITE, COLOR_BLACK, A_NORMAL},   // message and status rows
-    {COLOR_WHITE, COLOR_BLACK, A_NORMAL},   // message text, status fields, blank list
-    {COLOR_WHITE, COLOR_BLACK, A_NORMAL},   // file
-    {COLOR_WHITE, COLOR_BLACK, A_REVERSE},  // file under the cursor
-    {COLOR_WHITE, COLOR_BLUE, A_NORMAL},    // playing file
-    {COLOR_WHITE, COLOR_BLUE, A_REVERSE},   // playing file under the cursor
-    {COLOR_YELLOW, COLOR_BLACK, A_NORMAL},  // directory
-    {COLOR_YELLOW, COLOR_BLACK, A_REVERSE}, // directory under the cursor
-    {COLOR_WHITE, COLOR_BLACK, A_NORMAL},
-    {COLOR_GREEN, COLOR_BLACK, A_NORMAL},
+    {style_end, COLOR_WHITE, COLOR_BLACK, A_NORMAL},
+    {style_screen, COLOR_RED, COLOR_BLACK, A_NORMAL},
+    {style_status, COLOR_WHITE, COLOR_BLACK, A_NORMAL},
+    {style_text, COLOR_WHITE, COLOR_BLACK, A_NORMAL},
+    {style_file, COLOR_WHITE, COLOR_BLACK, A_NORMAL},
+    {style_file_cursor, COLOR_WHITE, COLOR_BLACK, A_REVERSE},
+    {style_playing, COLOR_WHITE, COLOR_BLUE, A_NORMAL},
+    {style_playing_cursor, COLOR_WHITE, COLOR_BLUE, A_REVERSE},
+    {style_dir, COLOR_YELLOW, COLOR_BLACK, A_NORMAL},
+    {style_dir_cursor, COLOR_YELLOW, COLOR_BLACK, A_REVERSE},
+    {style_spare_white, COLOR_WHITE, COLOR_BLACK, A_NORMAL},
+    {style_spare_green, COLOR_GREEN, COLOR_BLACK, A_NORMAL},
 };
-static_assert(std::size(color_table) == 12);
+static_assert(std::size(color_table) == style_count);
 
-constexpr int style_end = 1;
-constexpr int style_screen = 2;
-constexpr int style_status = 3;
-constexpr int style_text = 4;
+constexpr bool colors_in_pair_order()
+{
+    for (size_t i = 0; i < std::size(color_table); i++)
+        if (color_table[i].pair != (int)i + 1)
+            return false;
+    return true;
+}
+static_assert(colors_in_pair_order());
 
 constexpr mmask_t mouse_events = BUTTON1_PRESSED | BUTTON1_RELEASED | BUTTON2_PRESSED |
                                  BUTTON3_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED |
@@ -80,8 +88,8 @@ void redraw_everything()
     draw_buttons();
     draw_list_title();
     draw_state();
-    draw_now_playing();
-    draw_time();
+    show_now_playing();
+    show_time();
     draw_total_time();
     draw_format();
     draw_effects();
@@ -147,7 +155,7 @@ void window_resize()
 void window_restore()
 {
     if (screen_ready()) {
-        wbkgd(stdscr, COLOR_PAIR(style_end) | conf.attr[style_end]);
+        wbkgd(stdscr, style_attrs(style_end));
         wclear(stdscr);
         wrefresh(stdscr);
         endwin();
@@ -164,7 +172,7 @@ void draw_frame()
     int lines = conf.lines;
     int cols = conf.cols;
     wattrset(stdscr, A_NORMAL);
-    wbkgd(stdscr, COLOR_PAIR(style_screen) | conf.attr[style_screen]);
+    wbkgd(stdscr, style_attrs(style_screen));
     draw_hline(0, 1, g.hline, cols - 2);
     draw_hline(lines - 4, 1, g.hline, cols - 2);
     draw_vline(1, 0, g.vline, lines - 5);
@@ -177,36 +185,22 @@ void draw_frame()
     put_char(lines - 1, cols - 1, g.lrcorner);
     draw_hline(lines - 1, 1, g.hline, cols - 2);
 
-    constexpr char time_label[] = "___:__ [___:__] ";
-    constexpr char flags_label[] = "Eff [_______]  Shf [_]  Rep [_]  ___%";
-    put_text(lines - 2, 3, time_label, (int)strlen(time_label));
-    put_text(lines - 2, cols - 39, flags_label, (int)strlen(flags_label));
-    paint_span(lines - 3, 3, cols - 5, style_status);
-    paint_span(lines - 2, 3, cols - 5, style_status);
+    for (field label : {field::time_label, field::flags_label}) {
+        screen_field f = field_at(label, lines, cols);
+        put_text(f.y, f.x, f.label, f.width);
+    }
+    for (field row : {field::message_row, field::status_row}) {
+        screen_field f = field_at(row, lines, cols);
+        paint_span(f.y, f.x, f.width, f.style);
+    }
 }
 
 void init_colors()
 {
-    for (int n = 1; n <= (int)std::size(color_table); n++) {
-        const color_row &row = color_table[n - 1];
-        init_pair((short)n, row.foreground, row.background);
-        conf.attr[n] = (unsigned)row.attr;
+    for (const color_row &row : color_table) {
+        init_pair((short)row.pair, row.foreground, row.background);
+        conf.attr[row.pair] = (unsigned)row.attr;
     }
-}
-
-// The one painter of the message line; it writes nothing to the log.
-static void paint_message(const char *text)
-{
-    if (!screen_ready())
-        return;
-    int row = conf.lines - 3;
-    int width = conf.cols - 7;
-    int length = (int)strlen(text);
-    put_text(row, 5, text, width);
-    for (int k = length; k <= conf.cols - 8; k++)
-        blank_cell(row, 5 + k, style_text);
-    paint_span(row, 5, width, style_text);
-    show_screen();
 }
 
 void draw_message(int level, const char *text)
@@ -215,7 +209,7 @@ void draw_message(int level, const char *text)
         return;
     if (text[0] != '\0')
         dlog(level, "%s", text);
-    paint_message(text);
+    paint_message_line(text);
 }
 
 static void store_message(const char *text)
@@ -233,5 +227,5 @@ void set_message(const char *text)
 void show_message(const char *text)
 {
     store_message(text);
-    paint_message(conf.message);
+    paint_message_line(conf.message);
 }

@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/dlog.h"
+#include "base/log.h"
 #include "test_support.h"
 
 static std::string file_text(const char *path)

@@ -8,8 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/dlog.h"
 #include "app/loop.h"
+#include "base/log.h"
 #include "screen/signals.h"
 #include "test_support.h"
 

@@ -3,8 +3,9 @@
 #include <sstream>
 #include <gtest/gtest.h>
 
-#include "app/dlog.h"
-#include "app/util.h"
+#include "base/log.h"
+#include "base/text.h"
+#include "host/cpu_load.h"
 #include "test_support.h"
 
 TEST(ZtStrncpy, CopiesAtMostNCharactersAndAlwaysTerminates)

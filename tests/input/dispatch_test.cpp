@@ -3,7 +3,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/dlog.h"
+#include "base/log.h"
 #include "config/key_table.h"
 #include "input/dispatch.h"
 #include "input/keys.h"
@@ -177,7 +177,7 @@ TEST_F(Dispatch, CursorKeysStayOnAHundredEntryList)
 TEST_F(Dispatch, UnboundEnterLoadsAndUnboundSlashJumpsToTheLastEntry)
 {
     clear_bindings();
-    bind_key(1, "q");
+    bind_key(action::quit, "q");
     give_list(100, 7);
     EXPECT_EQ(press("\n"), "LOAD 7");
     check_key(13);
@@ -197,11 +197,11 @@ TEST_F(Dispatch, EnterOnAnEmptyListLoadsMinusOne)
 
 TEST_F(Dispatch, AKeyBoundToTwoActionsReachesTheLowerOne)
 {
-    bind_key(63, "x");
-    bind_key(6, "x");
+    bind_key(action::core_quit, "x");
+    bind_key(action::next, "x");
     EXPECT_EQ(press("x"), "NEXT");
-    bind_key(30, "h");
-    bind_key(1, "h");
+    bind_key(action::show_help, "h");
+    bind_key(action::quit, "h");
     EXPECT_EQ(press("h"), "");
     EXPECT_EQ(conf.quit, 1);
 }
@@ -210,7 +210,7 @@ TEST_F(Dispatch, EveryCodeIsLoggedWithItsActionName)
 {
     conf.debug = 8;
     dlog_init();
-    check_key(-63);
+    check_key(action_code(action::core_quit));
     EXPECT_EQ(read_chunk(peer, 100), "QUIT");
     check_key(0);
     check_key(-64);

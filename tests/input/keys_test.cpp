@@ -3,7 +3,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/dlog.h"
+#include "base/log.h"
 #include "config/key_table.h"
 #include "input/keys.h"
 #include "key_feed.h"
@@ -76,7 +76,7 @@ TEST_F(KeyCodes, BoundNamesGiveTheirActionOthersTheirFirstByte)
 TEST_F(KeyCodes, TheEmptyNameNeverReachesAnUnboundAction)
 {
     clear_bindings();
-    bind_key(6, "]");
+    bind_key(action::next, "]");
     EXPECT_EQ(key_code_for_name(""), 0);
     EXPECT_EQ(key_code_for_name("]"), -6);
 }

@@ -6,11 +6,12 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/dlog.h"
+#include "base/log.h"
 #include "config/key_table.h"
 #include "input/keys.h"
 #include "input/mouse.h"
 #include "link/conn.h"
+#include "screen/layout.h"
 #include "screen/panel.h"
 #include "key_feed.h"
 #include "test_support.h"
@@ -90,17 +91,20 @@ std::string log_text()
 TEST(MouseRegions, FirstRegionInTableOrderThatHoldsACodeWins)
 {
     reset_conf();
-    conf.click_regions[0] = {0, 0, 100, 0, 100};       // no code: never hit
-    conf.click_regions[1] = {-5, 10, 20, 10, 20};
-    conf.click_regions[2] = {-6, 0, 30, 0, 30};        // under region 1
-    conf.click_regions[27] = {-776, 40, 40, 5, 5};     // the last entry counts too
-    EXPECT_EQ(hit_test(10, 10), -5);
-    EXPECT_EQ(hit_test(20, 20), -5);                   // bounds are inclusive
-    EXPECT_EQ(hit_test(21, 20), -6);
-    EXPECT_EQ(hit_test(9, 10), -6);
-    EXPECT_EQ(hit_test(40, 5), -776);
-    EXPECT_EQ(hit_test(31, 0), 0);
-    EXPECT_EQ(hit_test(50, 50), 0);
+    const int prev = action_code(action::prev);
+    const int next = action_code(action::next);
+    conf.click_regions[0] = {region_unused, 0, 100, 0, 100};   // no code: never hit
+    conf.click_regions[1] = {prev, 10, 20, 10, 20};
+    conf.click_regions[2] = {next, 0, 30, 0, 30};              // under region 1
+    conf.click_regions[27] = {region_seek_bar, 40, 40, 5, 5};  // the last entry counts too
+    const auto &regions = conf.click_regions;
+    EXPECT_EQ(region_at(regions, 10, 10)->code, prev);
+    EXPECT_EQ(region_at(regions, 20, 20)->code, prev);  // bounds are inclusive
+    EXPECT_EQ(region_at(regions, 21, 20)->code, next);
+    EXPECT_EQ(region_at(regions, 9, 10)->code, next);
+    EXPECT_EQ(region_at(regions, 40, 5)->code, region_seek_bar);
+    EXPECT_EQ(region_at(regions, 31, 0), nullptr);
+    EXPECT_EQ(region_at(regions, 50, 50), nullptr);
 }
 
 TEST(MouseRegions, PerMilleIsUnclampedAndZeroForEqualBounds)

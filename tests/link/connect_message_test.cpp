@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "app/util.h"
+#include "base/text.h"
 #include "link/conn.h"
 #include "test_support.h"
 

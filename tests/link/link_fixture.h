@@ -10,7 +10,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/dlog.h"
+#include "base/log.h"
 #include "test_support.h"
 
 class LinkTest : public ::testing::Test {

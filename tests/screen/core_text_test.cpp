@@ -3,7 +3,7 @@
 #include <sstream>
 #include <string>
 
-#include "app/dlog.h"
+#include "base/log.h"
 
 #include "link/messages.h"
 #include "test_support.h"

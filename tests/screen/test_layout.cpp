@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "app/util.h"
+#include "base/text.h"
 #include "screen/layout.h"
 #include "screen/panel.h"
 #include "screen/status_text.h"

@@ -1,6 +1,6 @@
 #include <string>
 
-#include "app/util.h"
+#include "base/text.h"
 #include "screen/listview.h"
 #include "screen/window.h"
 #include "screen_fixture.h"
@@ -153,14 +153,15 @@ TEST_F(ListViewTest, NamesArePrintableAndCut)
     EXPECT_EQ(row_text(2), std::string(76, 'n'));
     EXPECT_EQ(screen_row(2, 78, 79), "=|");  // the page-up arrow is still there
 
-    EXPECT_STREQ(printable_name("plain text"), "plain text");
-    EXPECT_STREQ(printable_name("\x01\x1f\x20\x7e\x80\xff"), "?? ~??");
-    EXPECT_STREQ(printable_name(""), "");
+    char out[1024];
+    EXPECT_STREQ(printable_name(out, sizeof out, "plain text"), "plain text");
+    EXPECT_STREQ(printable_name(out, sizeof out, "\x01\x1f\x20\x7e\x80\xff"), "?? ~??");
+    EXPECT_STREQ(printable_name(out, sizeof out, ""), "");
     std::string huge(5000, 'h');
-    EXPECT_EQ(strlen(printable_name(huge.c_str())), 1023u);
+    EXPECT_EQ(strlen(printable_name(out, sizeof out, huge.c_str())), 1023u);
 }
 
-TEST_F(ListViewTest, PathModesAndAlternativeTexts)
+TEST_F(ListViewTest, PathModes)
 {
     list_entry &e = add("short");
     char mid[] = "dir/short";
@@ -175,15 +176,6 @@ TEST_F(ListViewTest, PathModesAndAlternativeTexts)
         draw_list();
         EXPECT_EQ(row_text(1), padded(expected[i])) << "mode " << modes[i];
     }
-    char alt[] = "alternative";
-    e.alt_text[0] = alt;
-    conf.fullpath = 0;
-    draw_list();
-    EXPECT_EQ(row_text(1), padded("alternative"));
-    conf.fullpath = 2;  // the alternative set has no text for this mode
-    draw_list();
-    EXPECT_EQ(row_text(1), padded(""));
-    e.alt_text[0] = nullptr;
 }
 
 TEST_F(ListViewTest, HiddenListComesBackAndMissingEntriesStayBlank)

@@ -7,7 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/util.h"
+#include "base/text.h"
+#include "screen/layout.h"
 #include "screen/listview.h"
 #include "screen/panel.h"
 #include "screen/window.h"
@@ -219,19 +220,19 @@ TEST_F(PanelTest, NowPlayingOnScreenAndInTheFile)
     // A shorter text replaces the file and the row completely.
     set_tags("Z", "", "", "");
     set_message("an older and much longer message");
-    draw_now_playing();
+    show_now_playing();
     EXPECT_EQ(screen_row(21, 5, 79), "Z" + std::string(74, ' '));
     EXPECT_EQ(file_text(now_playing_path()), "Z");
 
     // Raw bytes go to the file, printable ones to the screen.
     set_tags("caf\xc3\xa9\tx", "", "", "");
-    draw_now_playing();
+    show_now_playing();
     EXPECT_EQ(screen_row(21, 5, 12), "caf???x ");
     EXPECT_EQ(file_text(now_playing_path()), "caf\xc3\xa9\tx");
 
     std::string wide(39, 'w');
     set_tags(wide.c_str(), wide.c_str(), "", wide.c_str());
-    draw_now_playing();
+    show_now_playing();
     EXPECT_EQ(screen_row(21, 5, 77), std::string(conf.message, 73));
     EXPECT_EQ(screen_row(21, 78, 79), "  ");
 }
@@ -242,20 +243,20 @@ TEST_F(PanelTest, NowPlayingNeedsAnEntryAndTags)
     fill(3);
     open_test_screen(24, 80);
     set_message("kept");
-    draw_now_playing();  // no tags
+    show_now_playing();  // no tags
     EXPECT_EQ(screen_row(21, 5, 8), "kept");
     set_tags("A", "", "", "");
     conf.list.cur = 3;  // past the list
-    draw_now_playing();
+    show_now_playing();
     conf.list.cur = -1;
-    draw_now_playing();
+    show_now_playing();
     conf.list.cur = 1;
     conf.list.index[1] = nullptr;  // not received yet
-    draw_now_playing();
+    show_now_playing();
     EXPECT_EQ(screen_row(21, 5, 8), "kept");
     EXPECT_FALSE(exists(now_playing_path()));
     conf.list.cur = 2;
-    draw_now_playing();
+    show_now_playing();
     EXPECT_EQ(screen_row(21, 5, 8), "A   ");
     EXPECT_TRUE(exists(now_playing_path()));
 }
@@ -265,15 +266,15 @@ TEST_F(PanelTest, NowPlayingFileOnlyInAPrivateDirectoryAndNeverThroughALink)
     add("song");
     set_tags("A", "B", "1999", "c");
     open_test_screen(24, 80);
-    draw_now_playing();  // no directory: none is made
+    show_now_playing();  // no directory: none is made
     EXPECT_FALSE(exists(now_playing_dir()));
     EXPECT_EQ(screen_row(21, 5, 19), "A - B (1999, c)");
 
     make_dir(0770);  // others may write into it
-    draw_now_playing();
+    show_now_playing();
     EXPECT_FALSE(exists(now_playing_path()));
     make_dir(0702);
-    draw_now_playing();
+    show_now_playing();
     EXPECT_FALSE(exists(now_playing_path()));
 
     // A link planted where the file belongs is left alone, and so is what it points at.
@@ -281,7 +282,7 @@ TEST_F(PanelTest, NowPlayingFileOnlyInAPrivateDirectoryAndNeverThroughALink)
     std::string target = std::string(test_tmp_dir()) + "/target";
     { std::ofstream(target) << "keep"; }
     ASSERT_EQ(symlink(target.c_str(), now_playing_path().c_str()), 0);
-    draw_now_playing();
+    show_now_playing();
     EXPECT_EQ(file_text(target), "keep");
     struct stat st;
     ASSERT_EQ(lstat(now_playing_path().c_str(), &st), 0);
@@ -293,14 +294,14 @@ TEST_F(PanelTest, NowPlayingFileOnlyInAPrivateDirectoryAndNeverThroughALink)
     std::string real_dir = std::string(test_tmp_dir()) + "/real";
     mkdir(real_dir.c_str(), 0700);
     ASSERT_EQ(symlink(real_dir.c_str(), now_playing_dir().c_str()), 0);
-    draw_now_playing();
+    show_now_playing();
     EXPECT_FALSE(exists(real_dir + "/vesk-now-playing.txt"));
 
     // Something that is not a plain file is not written to (and a pipe does not block us).
     unlink(now_playing_dir().c_str());
     make_dir(0700);
     ASSERT_EQ(mkfifo(now_playing_path().c_str(), 0600), 0);
-    draw_now_playing();
+    show_now_playing();
     ASSERT_EQ(lstat(now_playing_path().c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
@@ -319,7 +320,7 @@ TEST_F(PanelTest, NowPlayingFileNamedByTheAccountWithoutUser)
 
     setenv("USER", "../x", 1);  // a name that would leave the directory is not used
     set_tags("B", "", "", "");
-    draw_now_playing();
+    show_now_playing();
     EXPECT_FALSE(exists(std::string(test_tmp_dir()) + "/x/vesk-now-playing.txt"));
     EXPECT_EQ(file_text(dir + "/vesk-now-playing.txt"), "A");
 }

@@ -10,8 +10,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/dlog.h"
-#include "app/util.h"
+#include "base/log.h"
+#include "base/text.h"
 #include "screen/listview.h"
 #include "screen/panel.h"
 #include "screen/signals.h"
@@ -243,7 +243,7 @@ TEST_F(WindowTest, TinyTerminalsDrawNothingOutsideAndGrowBack)
         draw_time();
         draw_volume();
         draw_list_title();
-        draw_now_playing();
+        show_now_playing();
         // The message row keeps to its row: nothing spills into the row below.
         if (size[0] >= 3) {
             EXPECT_EQ(screen_row(size[0] - 2, 0, 0), " ") << size[0] << "x" << size[1];
@@ -284,7 +284,7 @@ TEST_F(WindowTest, DrawingBeforeCursesStartsDoesNothing)
     draw_shuffle();
     draw_repeat();
     draw_volume();
-    draw_now_playing();
+    show_now_playing();
     EXPECT_STREQ(conf.message, "kept");
     // The cursor still moves: the list code relies on it without a screen.
     scrollto(25, 1);

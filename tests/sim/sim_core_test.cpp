@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/protocol.h"
 #include "sim_core.h"
 #include "sim_library.h"
 #include "sim_outbox.h"
@@ -504,13 +505,13 @@ TEST_F(SimCore, GarbageAndOutOfRangeArgumentsDoNoHarm)
 
 TEST(SimParseInt, ReadsLikeAtoiAndClamps)
 {
-    EXPECT_EQ(sim_parse_int("42"), 42);
-    EXPECT_EQ(sim_parse_int("  -12x"), -12);
-    EXPECT_EQ(sim_parse_int("+7"), 7);
-    EXPECT_EQ(sim_parse_int("abc"), 0);
-    EXPECT_EQ(sim_parse_int(""), 0);
-    EXPECT_EQ(sim_parse_int("99999999999999999999"), 2147483647);
-    EXPECT_EQ(sim_parse_int("-99999999999999999999"), -2147483647 - 1);
+    EXPECT_EQ(read_decimal("42"), 42);
+    EXPECT_EQ(read_decimal("  -12x"), -12);
+    EXPECT_EQ(read_decimal("+7"), 7);
+    EXPECT_EQ(read_decimal("abc"), 0);
+    EXPECT_EQ(read_decimal(""), 0);
+    EXPECT_EQ(read_decimal("99999999999999999999"), 2147483647);
+    EXPECT_EQ(read_decimal("-99999999999999999999"), -2147483647 - 1);
 }
 
 class SimBig : public ::testing::Test {

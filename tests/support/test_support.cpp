@@ -11,7 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "app/util.h"
+#include "base/text.h"
 #include "list/entry_list.h"
 #include "screen/window.h"
 

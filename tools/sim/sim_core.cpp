@@ -1,10 +1,11 @@
 #include "sim_core.h"
 
-#include <climits>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <iterator>
 
+#include "base/protocol.h"
 #include "sim_library.h"
 #include "sim_outbox.h"
 
@@ -18,11 +19,6 @@ void broadcast(sim_core &core, report_fn report)
     for (sim_client &client : core.clients)
         if (client.in_use && client.greeted)
             report(core, client);
-}
-
-int clamp(int value, int low, int high)
-{
-    return value < low ? low : value > high ? high : value;
 }
 
 // ---- lists -------------------------------------------------------------------------------------
@@ -305,7 +301,7 @@ void clip_finished(sim_core &core)
 void move_to(sim_core &core, int pos)
 {
     int duration = sim_lib_clip(core.player.clip).duration;
-    core.player.pos = clamp(pos, 0, duration > 0 ? duration - 1 : 0);
+    core.player.pos = std::clamp(pos, 0, duration > 0 ? duration - 1 : 0);
     broadcast(core, report_time);
 }
 
@@ -314,7 +310,7 @@ void move_to(sim_core &core, int pos)
 void cmd_ehlo(sim_core &core, int slot, const char *arg)
 {
     sim_client &client = core.clients[slot];
-    client.path_mode = clamp(sim_parse_int(arg), 0, 2);
+    client.path_mode = std::clamp(read_decimal(arg), 0, 2);
     client.greeted = true;
     sim_emit(client, "HELLO=%s", sim_version);
     report_everything(core, client);
@@ -389,12 +385,12 @@ void cmd_ffwd(sim_core &core, int, const char *)
 void cmd_seek(sim_core &core, int, const char *arg)
 {
     if (core.player.clip >= 0)
-        move_to(core, sim_parse_int(arg));
+        move_to(core, read_decimal(arg));
 }
 
 void set_volume(sim_core &core, int vol)
 {
-    core.player.vol = clamp(vol, 0, 100);
+    core.player.vol = std::clamp(vol, 0, 100);
     broadcast(core, report_volume);
 }
 
@@ -410,7 +406,7 @@ void cmd_vol_up(sim_core &core, int, const char *)
 
 void cmd_vols(sim_core &core, int, const char *arg)
 {
-    set_volume(core, sim_parse_int(arg));
+    set_volume(core, read_decimal(arg));
 }
 
 void cmd_shuffle(sim_core &core, int, const char *)
@@ -453,7 +449,7 @@ void cmd_scroblove(sim_core &core, int slot, const char *)
 
 void cmd_load(sim_core &core, int slot, const char *arg)
 {
-    int pos = sim_parse_int(arg);
+    int pos = read_decimal(arg);
     int ref = sim_list_at(core.list, pos);
     if (ref < 0) {
         sim_emit(core.clients[slot], "D=nothing at position %d", pos);
@@ -533,7 +529,7 @@ void cmd_go_root(sim_core &core, int, const char *)
 
 void cmd_loadfav(sim_core &core, int slot, const char *arg)
 {
-    int n = sim_parse_int(arg);
+    int n = read_decimal(arg);
     if (n < 0 || n >= sim_fav_slots || !core.fav_set[n]) {
         sim_emit(core.clients[slot], "D=favourite %d is empty", n);
         return;
@@ -544,7 +540,7 @@ void cmd_loadfav(sim_core &core, int slot, const char *arg)
 
 void cmd_setfav(sim_core &core, int slot, const char *arg)
 {
-    int n = sim_parse_int(arg);
+    int n = read_decimal(arg);
     if (n < 0 || n >= sim_fav_slots) {
         sim_emit(core.clients[slot], "D=no favourite slot %d", n);
         return;
@@ -590,18 +586,6 @@ constexpr command_def command_table[] = {
 };
 static_assert(std::size(command_table) == 25);
 
-// The effect switches and their bits in the CONF EFFECTS mask.
-struct effect_def {
-    const char *name;
-    int bit;
-};
-
-constexpr effect_def effect_table[] = {
-    {"TOGGLE FLANGER", 0x01},  {"TOGGLE EARWAX", 0x02},    {"TOGGLE CONTRAST", 0x04},
-    {"TOGGLE REVERB", 0x08},   {"TOGGLE OVERDRIVE", 0x10}, {"TOGGLE KARAOKE", 0x20},
-};
-static_assert(std::size(effect_table) == 6);
-
 // The argument of line when it is the command name, alone or followed by a blank; else null.
 const char *match_command(const char *line, const char *name)
 {
@@ -615,8 +599,8 @@ const char *match_command(const char *line, const char *name)
 
 bool run_effect(sim_core &core, const char *line)
 {
-    for (const effect_def &effect : effect_table) {
-        if (match_command(line, effect.name) != nullptr) {
+    for (const effect_switch &effect : effect_switches) {
+        if (match_command(line, effect.command) != nullptr) {
             core.player.effects ^= effect.bit;
             broadcast(core, report_effects);
             return true;
@@ -654,7 +638,7 @@ void copy_command(const char *text, size_t len, char *line, size_t cap)
 void sim_core_init(sim_core &core, int big_count)
 {
     memset(&core, 0, sizeof core);
-    sim_lib_init(clamp(big_count, 0, sim_big_max));
+    sim_lib_init(std::clamp(big_count, 0, sim_big_max));
     core.player.state = sim_stopped;
     core.player.clip = -1;
     core.player.vol = 70;
@@ -765,22 +749,4 @@ int sim_list_position(const sim_list &list, int ref)
             before++;
     }
     return -1;
-}
-
-int sim_parse_int(const char *text)
-{
-    while (*text == ' ' || *text == '\t')
-        text++;
-    bool negative = *text == '-';
-    if (*text == '-' || *text == '+')
-        text++;
-    long long value = 0;
-    while (*text >= '0' && *text <= '9') {
-        if (value <= (long long)INT_MAX + 1)
-            value = value * 10 + (*text - '0');
-        text++;
-    }
-    if (negative)
-        value = -value;
-    return (int)(value < INT_MIN ? INT_MIN : value > INT_MAX ? INT_MAX : value);
 }

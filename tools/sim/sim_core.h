@@ -105,5 +105,3 @@ bool sim_is_playing(const sim_core &core);
 int sim_list_at(const sim_list &list, int pos);
 // The position of a reference as the client shows the list; -1 when it is not in the list.
 int sim_list_position(const sim_list &list, int ref);
-// Reads a decimal number with atoi rules, clamped to the int range.
-int sim_parse_int(const char *text);

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -16,6 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "base/protocol.h"
 #include "sim_core.h"
 #include "sim_options.h"
 #include "sim_outbox.h"
@@ -80,13 +80,6 @@ int64_t now_ms()
     timespec ts;
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return (int64_t)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
-}
-
-void set_nonblocking(int fd)
-{
-    int flags = fcntl(fd, F_GETFL);
-    if (flags >= 0)
-        fcntl(fd, F_SETFL, flags | O_NONBLOCK);
 }
 
 // The first IPv4 address of host, or false.
@@ -165,7 +158,7 @@ void log_command(int slot, const char *data, size_t len, bool known)
     char text[81];
     size_t n = len < sizeof text - 1 ? len : sizeof text - 1;
     for (size_t i = 0; i < n; i++)
-        text[i] = (unsigned char)data[i] < 0x20 || (unsigned char)data[i] >= 0x7f ? '?' : data[i];
+        text[i] = printable_char(data[i]);
     text[n] = '\0';
     log_line("client %d: %s%s", slot, known ? "" : "unknown: ", text);
 }

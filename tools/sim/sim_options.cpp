@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/protocol.h"
 #include "sim_core.h"
 
 namespace {
@@ -75,7 +76,7 @@ bool sim_parse_options(int argc, const char *const *argv, sim_options &opts, cha
 {
     opts = sim_options{};
     snprintf(opts.host, sizeof opts.host, "127.0.0.1");
-    opts.port = sim_default_port;
+    opts.port = default_port;
     opts.tick_ms = 1000;
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
@@ -113,5 +114,5 @@ void sim_print_usage(const char *name)
            "\t--quiet\t\tno log of connections and commands on standard error\n"
            "\t--help\t\tthis text\n"
            "It prints \"listening on <addr>:<port>\" once it accepts connections.\n",
-           name, sim_default_port, sim_big_max);
+           name, default_port, sim_big_max);
 }

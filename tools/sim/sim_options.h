@@ -12,8 +12,6 @@ struct sim_options {
     bool help;
 };
 
-constexpr int sim_default_port = 44322;
-
 // Fills opts from the arguments; false with a message in error when they are not understood.
 bool sim_parse_options(int argc, const char *const *argv, sim_options &opts, char *error,
                        size_t cap);

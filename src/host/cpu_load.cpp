@@ -1,21 +1,10 @@
-#include "app/util.h"
+#include "host/cpu_load.h"
 
 #include <cinttypes>
-#include <cstring>
+#include <cstdio>
 
-#include "app/dlog.h"
+#include "base/log.h"
 #include "conf.h"
-
-void zt_strncpy(char *dst, const char *src, size_t n)
-{
-    if (dst == nullptr) {
-        dlog(8, "zt_strncpy: dst==NULL, fix me! (l:%d, src:[%s])", (int)n, src ? src : "");
-        return;
-    }
-    size_t k = strnlen(src, n);
-    memcpy(dst, src, k);
-    dst[k] = '\0';
-}
 
 static bool read_cpu_sample(cpu_sample *sample)
 {
@@ -52,9 +41,4 @@ void read_cpu_load()
         return;
     cpu.cpu_load = cpu_load_between(cpu.prev, cpu.cur, cpu.cpu_load);
     cpu.prev = cpu.cur;
-}
-
-const char *tmp_dir()
-{
-    return conf.tmp_dir[0] ? conf.tmp_dir : "/tmp";
 }

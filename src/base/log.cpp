@@ -1,4 +1,4 @@
-#include "app/dlog.h"
+#include "base/log.h"
 
 #include <cstdarg>
 #include <cstring>
@@ -7,8 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/util.h"
 #include "conf.h"
+
+const char *tmp_dir()
+{
+    return conf.tmp_dir[0] ? conf.tmp_dir : "/tmp";
+}
 
 const char *dlog_path()
 {
