@@ -2,20 +2,11 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <regex>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "base/log.h"
 #include "test_support.h"
-
-static std::string file_text(const char *path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class DlogTest : public ::testing::Test {
 protected:

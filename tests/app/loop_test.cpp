@@ -1,9 +1,7 @@
 #include <csignal>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <pty.h>
-#include <sstream>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,14 +10,6 @@
 #include "base/log.h"
 #include "screen/signals.h"
 #include "test_support.h"
-
-static std::string file_text(const char *path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 struct child_result {
     std::string output;

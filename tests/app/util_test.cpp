@@ -1,6 +1,4 @@
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <gtest/gtest.h>
 
 #include "base/log.h"
@@ -29,10 +27,7 @@ TEST(ZtStrncpy, NullDestinationIsLoggedAndCopiesNothing)
     conf.debug = 8;
     dlog_init();
     zt_strncpy(nullptr, "abc", 3);
-    std::ifstream in(dlog_path());
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_NE(text.str().find("zt_strncpy: dst==NULL, fix me! (l:3, src:[abc])"), std::string::npos);
+    EXPECT_NE(file_text(dlog_path()).find("zt_strncpy: dst==NULL, fix me! (l:3, src:[abc])"), std::string::npos);
 }
 
 TEST(CpuLoad, CountsBeyondThirtyTwoBits)

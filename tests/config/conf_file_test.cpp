@@ -140,14 +140,6 @@ std::string expected_usage(const std::string &program, const std::string &path,
            "\t-h\t\tthis help (duh)\n";
 }
 
-std::string read_file(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 void write_file(const std::string &path, const std::string &text)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -179,7 +171,7 @@ std::string capture_stdout(const std::function<void()> &fn)
     fflush(stdout);
     dup2(saved, 1);
     close(saved);
-    return read_file(file);
+    return file_text(file);
 }
 
 struct child_result {
@@ -398,7 +390,7 @@ TEST_F(ConfFile, SavedFileHasTheExactLayoutAndReadsBack)
     load({"-D", "3", "-l", "1", "-H", "core.example", "-P", "5000", "-t", "1"});
     conf.fullpath = 1;
     EXPECT_EQ(capture_stdout(save_conf), "");
-    EXPECT_EQ(read_file(path), expected_file(3, 1, 1, "core.example", 5000, default_binding_lines));
+    EXPECT_EQ(file_text(path), expected_file(3, 1, 1, "core.example", 5000, default_binding_lines));
 
     char saved_keys[action_count][key_name_capacity];
     memcpy(saved_keys, conf.keys, sizeof saved_keys);
@@ -422,7 +414,7 @@ TEST_F(ConfFile, UnboundActionsAreWrittenEmpty)
     std::istringstream lines(default_binding_lines);
     for (std::string line; std::getline(lines, line);)
         bindings += line.substr(0, line.find('=') + 1) + (bindings.empty() ? "x" : "") + "\n";
-    EXPECT_EQ(read_file(path), expected_file(0, 0, 2, "", 44322, bindings));
+    EXPECT_EQ(file_text(path), expected_file(0, 0, 2, "", 44322, bindings));
 }
 
 TEST_F(ConfFile, TimeRemainingModeAndAliasAreReadButNotWritten)
@@ -431,7 +423,7 @@ TEST_F(ConfFile, TimeRemainingModeAndAliasAreReadButNotWritten)
     load();
     EXPECT_EQ(conf.timeremaining_mode, 1);
     save_conf();
-    std::string text = read_file(path);
+    std::string text = file_text(path);
     EXPECT_EQ(text.find("timeremaining_mode"), std::string::npos);
     EXPECT_EQ(text.find("k_go_shortcuts"), std::string::npos);
     EXPECT_NE(text.find("\nk_gorootmenu=G\n"), std::string::npos);
@@ -493,7 +485,7 @@ TEST_F(ConfFile, OptionsOverrideTheFileAndTakeTheNextArgument)
 
     load({"-H", "new.host"});
     save_conf();
-    EXPECT_NE(read_file(path).find("\nremote_host=new.host\n"), std::string::npos);
+    EXPECT_NE(file_text(path).find("\nremote_host=new.host\n"), std::string::npos);
 }
 
 TEST_F(ConfFile, HostWithALineEndCannotPlantLinesInTheSavedFile)
@@ -529,7 +521,7 @@ TEST_F(ConfFile, FailedWriteKeepsTheOldFile)
         end_child_now(save_conf() ? 1 : 0, nullptr);
     });
     EXPECT_EQ(result.status, 0) << "the failure is reported";
-    EXPECT_EQ(read_file(path), old_text);
+    EXPECT_EQ(file_text(path), old_text);
     EXPECT_EQ(dir_names(conf_dir), std::set<std::string>{"vesk-remote-ncurses.conf"})
         << "no temporary file is left behind";
 }
@@ -552,7 +544,7 @@ TEST_F(ConfFile, SymlinkedConfigurationReplacesTheTarget)
     char link[256] = "";
     ASSERT_GT(readlink(path.c_str(), link, sizeof link - 1), 0);
     EXPECT_STREQ(link, "../dotfiles/vesk.conf");
-    EXPECT_EQ(read_file(target), expected_file(0, 0, 2, "127.0.0.1", 44322, default_binding_lines));
+    EXPECT_EQ(file_text(target), expected_file(0, 0, 2, "127.0.0.1", 44322, default_binding_lines));
     EXPECT_EQ(dir_names(dotfiles), std::set<std::string>{"vesk.conf"});
 
     // A link whose target does not exist yet: the target is created.
@@ -560,7 +552,7 @@ TEST_F(ConfFile, SymlinkedConfigurationReplacesTheTarget)
     save_conf();
     ASSERT_EQ(lstat(path.c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
-    EXPECT_EQ(read_file(target), expected_file(0, 0, 2, "127.0.0.1", 44322, default_binding_lines));
+    EXPECT_EQ(file_text(target), expected_file(0, 0, 2, "127.0.0.1", 44322, default_binding_lines));
 }
 
 TEST_F(ConfFile, SavingKeepsThePermissions)
@@ -638,18 +630,18 @@ TEST_F(ConfFile, SavingLeavesProtectedFilesAndRewritesInAReadOnlyDirectory)
     EXPECT_EQ(result.output, "010") << "saved: read-only file, read-only directory, link";
 
     struct stat info;
-    EXPECT_EQ(read_file(ro_file), old_text);
+    EXPECT_EQ(file_text(ro_file), old_text);
     ASSERT_EQ(stat(ro_file.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0444u);
 
-    EXPECT_EQ(read_file(in_ro_dir),
+    EXPECT_EQ(file_text(in_ro_dir),
               expected_file(0, 0, 2, "127.0.0.1", 44322, default_binding_lines));
     ASSERT_EQ(stat(in_ro_dir.c_str(), &info), 0);
     EXPECT_EQ(info.st_ino, before.st_ino) << "rewritten in place";
     EXPECT_EQ(info.st_mode & 07777, 0600u);
     EXPECT_EQ(dir_names(ro_dir), std::set<std::string>{"vesk.conf"});
 
-    EXPECT_EQ(read_file(target), old_text);
+    EXPECT_EQ(file_text(target), old_text);
     ASSERT_EQ(stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0444u);
     ASSERT_EQ(lstat(link.c_str(), &info), 0);

@@ -1,9 +1,7 @@
 // What the message line says about the connection itself: the address while the attempt waits,
 // and a core that went away without a word.
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,10 +15,7 @@ namespace {
 // that the next attempt waits unanswered; the connections stay open in fds.
 void fill_accept_queue(int port, std::vector<int> &fds)
 {
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons((uint16_t)port);
+    sockaddr_in addr = loopback_address(port);
     for (;;) {
         int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         ASSERT_GE(fd, 0);

@@ -1,6 +1,5 @@
 #include "e2e_session.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -8,9 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <ftw.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
 #include <sstream>
@@ -394,14 +391,6 @@ void close_terminal(client_process &client)
     client.term.input_fd = -1;
 }
 
-std::string read_file(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 bool file_exists(const std::string &path)
 {
     struct stat info;
@@ -416,18 +405,7 @@ std::string conf_file_path(const client_process &client)
 script_peer start_script_peer()
 {
     script_peer peer;
-    peer.listen_fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    if (peer.listen_fd < 0 || bind(peer.listen_fd, (sockaddr *)&addr, sizeof addr) != 0 ||
-        listen(peer.listen_fd, 4) != 0 ||
-        getsockname(peer.listen_fd, (sockaddr *)&addr, &length) != 0) {
-        stop_script_peer(peer);
-        return peer;
-    }
-    peer.port = ntohs(addr.sin_port);
+    peer.listen_fd = listen_on_loopback(SOCK_CLOEXEC | SOCK_NONBLOCK, 4, peer.port);
     return peer;
 }
 

@@ -9,6 +9,7 @@
 #include <sys/types.h>
 #include <vector>
 
+#include "system_io.h"
 #include "vt_screen.h"
 
 // Time-outs are multiplied by VESK_E2E_TIME_SCALE (default 1), for slow runs such as valgrind.
@@ -78,7 +79,6 @@ void resize(client_process &client, int rows, int cols);
 // Closes the terminal's other side, as when the terminal window goes away.
 void close_terminal(client_process &client);
 
-std::string read_file(const std::string &path);
 bool file_exists(const std::string &path);
 std::string conf_file_path(const client_process &client);
 

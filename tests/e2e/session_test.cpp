@@ -200,7 +200,7 @@ TEST_F(Session, QuitExitsWithZeroAndSavesTheConfiguration)
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_FALSE(screen().altscreen);
-    std::string saved = read_file(conf_file_path(client));
+    std::string saved = file_text(conf_file_path(client));
     for (const std::string &line :
          {std::string("lineart=2\n"), std::string("fullpath=2\n"),
           std::string("remote_host=127.0.0.1\n"), "remote_port=" + std::to_string(sim.port) + "\n",

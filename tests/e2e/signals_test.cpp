@@ -51,7 +51,7 @@ bool poll_until(const std::function<bool()> &done, int timeout_ms)
 // The number of the system call the process sleeps in; -1 while it runs.
 long sleeping_call(pid_t pid)
 {
-    std::string text = read_file("/proc/" + std::to_string(pid) + "/syscall");
+    std::string text = file_text("/proc/" + std::to_string(pid) + "/syscall");
     if (text.empty() || text[0] < '0' || text[0] > '9')
         return -1;
     return strtol(text.c_str(), nullptr, 10);
@@ -284,7 +284,7 @@ TEST_F(Signals, AVanishedTerminalWithHangUpsIgnoredEndsTheClientAsQuitDoes)
     int status = wait_exit(client, 5000);
     ASSERT_TRUE(WIFEXITED(status)) << status;
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    std::string saved = read_file(conf_file_path(client));
+    std::string saved = file_text(conf_file_path(client));
     EXPECT_NE(saved.find("k_quit=q\n"), std::string::npos) << saved;
 }
 

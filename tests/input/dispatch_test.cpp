@@ -1,6 +1,4 @@
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
 
 #include "base/log.h"
@@ -219,13 +217,11 @@ TEST_F(Dispatch, EveryCodeIsLoggedWithItsActionName)
     EXPECT_EQ(read_chunk(peer, 100), "");
     EXPECT_EQ(conf.quit, 0);
 
-    std::ifstream in(dlog_path());
-    std::stringstream log;
-    log << in.rdbuf();
+    std::string log = file_text(dlog_path());
     for (const char *line : {"check_key: -63, action: Core quit", "check_key: 0, action: NULL",
                              "check_key: -64, action: ??", "check_key: 85, action: ??",
                              "check_key: -1000, action: ??"})
-        EXPECT_NE(log.str().find(line), std::string::npos) << line;
+        EXPECT_NE(log.find(line), std::string::npos) << line;
 }
 
 } // namespace

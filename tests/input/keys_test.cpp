@@ -1,6 +1,4 @@
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
 
 #include "base/log.h"
@@ -180,11 +178,9 @@ TEST_F(KeyReading, MouseEventsNeverConsultTheBindings)
     EXPECT_EQ(c_get_key(), 0);
     EXPECT_EQ(press("a"), 'a');
 
-    std::ifstream in(dlog_path());
-    std::stringstream log;
-    log << in.rdbuf();
-    EXPECT_EQ(log.str().find("key:409"), std::string::npos);
-    EXPECT_NE(log.str().find("c_get_key: key:97, string:[a]"), std::string::npos);
+    std::string log = file_text(dlog_path());
+    EXPECT_EQ(log.find("key:409"), std::string::npos);
+    EXPECT_NE(log.find("c_get_key: key:97, string:[a]"), std::string::npos);
 }
 
 TEST_F(KeyReading, DebugEchoesPrintableNamesAboveTheMessageLine)

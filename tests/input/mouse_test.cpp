@@ -1,8 +1,6 @@
 #include <climits>
 #include <cmath>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -79,14 +77,6 @@ protected:
         conf.list.top = top;
     }
 };
-
-std::string log_text()
-{
-    std::ifstream in(dlog_path());
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 TEST(MouseRegions, FirstRegionInTableOrderThatHoldsACodeWins)
 {
@@ -259,7 +249,7 @@ TEST_F(Mouse, EventsAreLogged)
     hold(77, 20);
     int promi = 0;
     to_promi(&promi, 5, 3, 3);
-    std::string log = log_text();
+    std::string log = file_text(dlog_path());
     for (const char *line : {
              "ccm: mouse pressed, bstate:0x2, a:-2, x:10, y:23",
              "ccm: mouse down, bstate:0x1 (b1:0x4 0x2 0x1)",

@@ -82,14 +82,10 @@ TEST_F(ConnTest, ARefusedConnectionIsLoggedClosedAndLeavesNoSocket)
 // coming meanwhile, and room is made after the first few.
 TEST_F(ConnTest, SignalsDuringTheConnectionAttemptDoNotEndIt)
 {
-    int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof addr;
-    ASSERT_EQ(bind(listener, (sockaddr *)&addr, sizeof addr), 0);
-    ASSERT_EQ(listen(listener, 0), 0);
-    ASSERT_EQ(getsockname(listener, (sockaddr *)&addr, &length), 0);
+    int port = 0;
+    int listener = listen_on_loopback(0, 0, port);
+    ASSERT_GE(listener, 0);
+    sockaddr_in addr = loopback_address(port);
     int filler = socket(AF_INET, SOCK_STREAM, 0);
     ASSERT_EQ(connect(filler, (sockaddr *)&addr, sizeof addr), 0);
 
@@ -104,7 +100,7 @@ TEST_F(ConnTest, SignalsDuringTheConnectionAttemptDoNotEndIt)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     });
-    int fd = mkconn("127.0.0.1", ntohs(addr.sin_port));
+    int fd = mkconn("127.0.0.1", port);
     done = true;
     resizer.join();
     EXPECT_GE(fd, 0);

@@ -4,9 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -28,13 +26,7 @@ protected:
         dlog_init();
     }
 
-    static std::string log_text()
-    {
-        std::ifstream in(dlog_path());
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    static std::string log_text() { return file_text(dlog_path()); }
 
     static bool log_has(const std::string &needle)
     {

@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "base/log.h"
@@ -35,11 +33,9 @@ TEST_F(CoreTextTest, CoreQuitTextIsFilteredBeforeDisconnectedReplacesIt)
     dlog_init();
     receive("COREQUIT=bye\x1b[H");
     EXPECT_EQ(screen_row(21, 5, 18), "disconnected. ");
-    std::ifstream in(dlog_path());
-    std::stringstream log;
-    log << in.rdbuf();
-    EXPECT_NE(log.str().find("] bye?[H\n"), std::string::npos) << log.str();
-    EXPECT_EQ(log.str().find("bye\x1b"), std::string::npos);
+    std::string log = file_text(dlog_path());
+    EXPECT_NE(log.find("] bye?[H\n"), std::string::npos) << log;
+    EXPECT_EQ(log.find("bye\x1b"), std::string::npos);
 }
 
 TEST_F(CoreTextTest, ListTitleFromTheCoreKeepsItsWidthAndTheBorder)

@@ -2,7 +2,6 @@
 #include <filesystem>
 #include <fstream>
 #include <pwd.h>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,14 +41,6 @@ struct PanelTest : screen_test {
         zt_strncpy(p.comment, comment, sizeof p.comment - 1);
     }
 };
-
-std::string file_text(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-}
 
 bool exists(const std::string &path)
 {

@@ -2,9 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
 #include <pty.h>
-#include <sstream>
 #include <string>
 #include <termios.h>
 #include <unistd.h>
@@ -178,10 +176,7 @@ TEST_F(WindowTest, MessagesAreLoggedUnlessEmptyOrAboveTheLevel)
     set_message("third text");
     show_message("fourth text");
     EXPECT_STREQ(conf.message, "fourth text");
-    std::ifstream log(dlog_path());
-    std::stringstream all;
-    all << log.rdbuf();
-    std::string text = all.str();
+    std::string text = file_text(dlog_path());
     EXPECT_NE(text.find("] first text\n"), std::string::npos);
     EXPECT_EQ(text.find("second text"), std::string::npos);
     EXPECT_NE(text.find("] third text\n"), std::string::npos);

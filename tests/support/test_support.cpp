@@ -1,12 +1,10 @@
 #include "test_support.h"
 
-#include <arpa/inet.h>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -133,18 +131,9 @@ attr_t cell_attrs(int y, int x)
 test_peer start_peer()
 {
     test_peer peer;
-    peer.listen_fd = socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    setsockopt(peer.listen_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (bind(peer.listen_fd, (sockaddr *)&addr, sizeof addr) != 0 ||
-        listen(peer.listen_fd, 4) != 0 ||
-        getsockname(peer.listen_fd, (sockaddr *)&addr, &len) != 0)
+    peer.listen_fd = listen_on_loopback(0, 4, peer.port);
+    if (peer.listen_fd < 0)
         abort();
-    peer.port = ntohs(addr.sin_port);
     return peer;
 }
 
@@ -192,12 +181,4 @@ void stop_peer(test_peer &peer)
     if (peer.listen_fd >= 0)
         close(peer.listen_fd);
     peer = test_peer{};
-}
-
-int closed_port()
-{
-    test_peer peer = start_peer();
-    int port = peer.port;
-    stop_peer(peer);
-    return port;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "conf.h"
+#include "system_io.h"
 
 // Frees the list and zeroes the whole record; sock -1, 80x24 layout fields, tmp_dir private.
 void reset_conf();
@@ -41,5 +42,3 @@ std::string read_chunk(test_peer &peer, int timeout_ms = 1000);
 std::string read_all(test_peer &peer, int timeout_ms = 200);
 void send_to_client(test_peer &peer, const std::string &bytes);
 void stop_peer(test_peer &peer);
-// A port on which nobody listens.
-int closed_port();
