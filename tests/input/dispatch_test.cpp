@@ -6,35 +6,16 @@
 #include "input/dispatch.h"
 #include "input/keys.h"
 #include "key_feed.h"
-#include "link/conn.h"
-#include "test_support.h"
+#include "input_fixture.h"
 
 namespace {
 
-// The client on a test screen with the default bindings, connected to a loopback peer.
-class Dispatch : public ::testing::Test {
+class Dispatch : public BoundKeysTest {
 protected:
-    test_peer peer;
-
     void SetUp() override
     {
-        reset_conf();
+        BoundKeysTest::SetUp();
         conf.fullpath = 2;
-        open_test_screen(24, 80);
-        flushinp(); // the resize of the test screen leaves a KEY_RESIZE behind
-        clear_bindings();
-        bind_default_keys();
-        fill_display_names();
-        peer = start_peer();
-        conf.link.sock = mkconn("127.0.0.1", peer.port);
-        ASSERT_GE(conf.link.sock, 0);
-        ASSERT_TRUE(accept_peer(peer));
-    }
-
-    void TearDown() override
-    {
-        close_test_screen();
-        stop_peer(peer);
     }
 
     // Presses a key as the main loop does and returns the line it sent ("" for none).
@@ -43,13 +24,6 @@ protected:
         feed_keys(bytes);
         check_key(c_get_key());
         return read_chunk(peer, 100);
-    }
-
-    void give_list(int entries, int pos)
-    {
-        conf.list.dmt = entries;
-        conf.list.pos = pos;
-        conf.list.top = 0;
     }
 };
 

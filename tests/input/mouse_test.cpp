@@ -12,7 +12,7 @@
 #include "screen/layout.h"
 #include "screen/panel.h"
 #include "key_feed.h"
-#include "test_support.h"
+#include "input_fixture.h"
 
 namespace {
 
@@ -25,31 +25,8 @@ std::string sgr(int button, int x, int y, char final)
 std::string press_bytes(int x, int y) { return sgr(0, x, y, 'M'); }
 std::string release_bytes(int x, int y) { return sgr(0, x, y, 'm'); }
 
-// A client on an 80x24 test screen with the default bindings, connected to a loopback peer.
-class Mouse : public ::testing::Test {
+class Mouse : public BoundKeysTest {
 protected:
-    test_peer peer;
-
-    void SetUp() override
-    {
-        reset_conf();
-        open_test_screen(24, 80);
-        clear_bindings();
-        bind_default_keys();
-        fill_display_names();
-        peer = start_peer();
-        conf.link.sock = mkconn("127.0.0.1", peer.port);
-        ASSERT_GE(conf.link.sock, 0);
-        ASSERT_TRUE(accept_peer(peer));
-    }
-
-    void TearDown() override
-    {
-        alarm(0);
-        close_test_screen();
-        stop_peer(peer);
-    }
-
     // Delivers mouse bytes through the terminal and returns what the key reader made of them.
     int mouse(const std::string &bytes)
     {
@@ -69,13 +46,6 @@ protected:
     // A held button: the press, one key while it is held (one more step, never dispatched)
     // and the release.
     int hold(int x, int y) { return mouse(press_bytes(x, y) + "q" + release_bytes(x, y)); }
-
-    void give_list(int entries, int pos, int top)
-    {
-        conf.list.dmt = entries;
-        conf.list.pos = pos;
-        conf.list.top = top;
-    }
 };
 
 TEST(MouseRegions, FirstRegionInTableOrderThatHoldsACodeWins)

@@ -9,9 +9,8 @@
 #include <unistd.h>
 
 #include "input/prompt.h"
-#include "link/conn.h"
 #include "screen/window.h"
-#include "test_support.h"
+#include "client_fixtures.h"
 // Last: term.h defines macros named like fields of the global record.
 #include "key_feed.h"
 
@@ -21,21 +20,15 @@ constexpr int message_row = 21;   // lines - 3 on the 24-row test screen
 
 // A client on an 80x24 test screen, connected to a loopback peer, with a playing entry whose
 // now-playing line is "Song - Band".
-class Prompt : public ::testing::Test {
+class Prompt : public ScreenPeerTest {
 protected:
-    test_peer peer;
     char song_path[16] = "mods/song.mod";
     list_entry song{};
 
     void SetUp() override
     {
-        reset_conf();
-        open_test_screen(24, 80);
+        ScreenPeerTest::SetUp();
         set_escdelay(20);
-        peer = start_peer();
-        conf.link.sock = mkconn("127.0.0.1", peer.port);
-        ASSERT_GE(conf.link.sock, 0);
-        ASSERT_TRUE(accept_peer(peer));
         song.text[0] = song.text[1] = song.text[2] = song_path;
         conf.list.index[0] = &song;
         conf.list.dmt = 1;
@@ -45,9 +38,7 @@ protected:
 
     void TearDown() override
     {
-        alarm(0);
-        close_test_screen();
-        stop_peer(peer);
+        ScreenPeerTest::TearDown();
         conf.list.index[0] = nullptr;
         conf.list.dmt = 0;
     }

@@ -3,27 +3,12 @@
 #include <string>
 
 #include "link/commands.h"
-#include "link/conn.h"
-#include "test_support.h"
+#include "client_fixtures.h"
 
 namespace {
 
-// A client connected to a loopback peer that records the lines.
-class Commands : public ::testing::Test {
+class Commands : public PeerTest {
 protected:
-    test_peer peer;
-
-    void SetUp() override
-    {
-        reset_conf();
-        peer = start_peer();
-        conf.link.sock = mkconn("127.0.0.1", peer.port);
-        ASSERT_GE(conf.link.sock, 0);
-        ASSERT_TRUE(accept_peer(peer));
-    }
-
-    void TearDown() override { stop_peer(peer); }
-
     // What one sender put on the wire; "" when it sent nothing.
     std::string line() { return read_chunk(peer, 300); }
 };

@@ -3,18 +3,10 @@
 
 #include "base/text.h"
 #include "link/conn.h"
-#include "test_support.h"
+#include "client_fixtures.h"
 
 // A user who starts the client without a core learns why nothing shows.
-class ConnectMessageTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        reset_conf();
-        open_test_screen(24, 80);
-    }
-    void TearDown() override { close_test_screen(); }
-};
+using ConnectMessageTest = ScreenTest;
 
 TEST_F(ConnectMessageTest, ARefusedAttemptNamesTheAddressAndTheReason)
 {

@@ -4,18 +4,11 @@
 #include "base/log.h"
 
 #include "link/messages.h"
-#include "test_support.h"
+#include "client_fixtures.h"
 
 // Texts the core sends for the message line and the list title keep one column per byte.
-class CoreTextTest : public ::testing::Test {
+class CoreTextTest : public ScreenTest {
 protected:
-    void SetUp() override
-    {
-        reset_conf();
-        open_test_screen(24, 80);
-    }
-    void TearDown() override { close_test_screen(); }
-
     static void receive(std::string line) { parse_line(line.data(), (int)line.size()); }
 };
 
