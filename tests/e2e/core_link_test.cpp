@@ -6,8 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "client_screen.h"
-#include "e2e_session.h"
+#include "session_fixture.h"
 
 namespace {
 
@@ -27,23 +26,16 @@ void fill_accept_queue(int port, std::vector<int> &fds)
     }
 }
 
-class CoreLink : public ::testing::Test {
+class CoreLink : public ScriptedCore<> {
 protected:
-    script_peer peer;
-    client_process client;
     std::vector<int> queued;
 
     void TearDown() override
     {
-        if (HasFailure() && client.term.vt != nullptr)
-            printf("screen at the end:\n%s", vt_dump(client.term).c_str());
-        stop_client(client);
-        stop_script_peer(peer);
+        ScriptedCore::TearDown();
         for (int fd : queued)
             close(fd);
     }
-
-    const vt_screen &screen() const { return client.term; }
 };
 
 TEST_F(CoreLink, TheAddressShowsWhileTheAttemptWaits)
@@ -59,11 +51,7 @@ TEST_F(CoreLink, TheAddressShowsWhileTheAttemptWaits)
 
 TEST_F(CoreLink, ACoreThatClosesWithoutAWordIsToldAndLaterCommandsFailVisibly)
 {
-    peer = start_script_peer();
-    ASSERT_GT(peer.port, 0);
-    start_client(client, peer.port, 24, 80);
-    ASSERT_GT(client.pid, 0);
-    ASSERT_TRUE(wait_for_command(client, peer, "EHLO"));
+    ASSERT_NO_FATAL_FAILURE(start_and_greet(24, 80));
     ASSERT_TRUE(peer_send(peer, "STATE=3\nTIME=2\n"));
     ASSERT_TRUE(wait_until(client, [&] { return state_symbol(screen()) == "|>"; }, 5000));
     close(peer.conn_fd);

@@ -39,12 +39,14 @@ void set_nonblocking(int fd)
     fcntl(fd, F_SETFL, (flags < 0 ? 0 : flags) | O_NONBLOCK);
 }
 
-bool write_all(int fd, const char *bytes, size_t length)
+// Writes all of bytes to fd through put (write, or a send that raises no SIGPIPE), waiting while
+// fd is full; false on an error or when the time is up.
+bool put_all(int fd, const std::string &bytes, ssize_t (*put)(int, const void *, size_t))
 {
     size_t done = 0;
     steady::time_point deadline = deadline_after(5000);
-    while (done < length) {
-        ssize_t n = write(fd, bytes + done, length - done);
+    while (done < bytes.size()) {
+        ssize_t n = put(fd, bytes.data() + done, bytes.size() - done);
         if (n > 0) {
             done += (size_t)n;
             continue;
@@ -57,6 +59,26 @@ bool write_all(int fd, const char *bytes, size_t length)
         poll(&p, 1, 50);
     }
     return true;
+}
+
+ssize_t send_without_sigpipe(int fd, const void *bytes, size_t length)
+{
+    return send(fd, bytes, length, MSG_NOSIGNAL);
+}
+
+// Appends what the non-blocking fd holds now to into; false once its other side is closed: end
+// of file, or an error such as EIO from a terminal whose other side has gone.
+bool read_available(int fd, std::string &into)
+{
+    char buf[16384];
+    for (;;) {
+        ssize_t n = read(fd, buf, sizeof buf);
+        if (n > 0) {
+            into.append(buf, (size_t)n);
+            continue;
+        }
+        return n < 0 && (errno == EAGAIN || errno == EINTR);
+    }
 }
 
 std::vector<char *> c_args(std::vector<std::string> &args)
@@ -78,23 +100,21 @@ std::vector<std::string> words_of(const char *text)
     return words;
 }
 
-// Reads the simulator's first line, "listening on <addr>:<port>".
+// Reads the simulator's first line, "listening on <addr>:<port>", from the non-blocking fd.
 int read_sim_port(int fd)
 {
     std::string line;
     steady::time_point deadline = deadline_after(10000);
-    while (line.find('\n') == std::string::npos) {
+    for (bool open = true; open && line.find('\n') == std::string::npos;) {
         pollfd p{fd, POLLIN, 0};
         if (poll(&p, 1, ms_until(deadline)) <= 0)
             return -1;
-        char buf[256];
-        ssize_t n = read(fd, buf, sizeof buf);
-        if (n <= 0)
-            return -1;
-        line.append(buf, (size_t)n);
+        open = read_available(fd, line);
     }
-    size_t colon = line.rfind(':', line.find('\n'));
-    if (line.rfind("listening on ", 0) != 0 || colon == std::string::npos)
+    size_t end = line.find('\n');
+    size_t colon = line.rfind(':', end);
+    if (end == std::string::npos || line.rfind("listening on ", 0) != 0 ||
+        colon == std::string::npos)
         return -1;
     return atoi(line.c_str() + colon + 1);
 }
@@ -211,6 +231,7 @@ sim_process start_sim(const std::vector<std::string> &options)
         _exit(127);
     }
     close(out[1]);
+    set_nonblocking(out[0]);
     sim.port = sim.pid > 0 ? read_sim_port(out[0]) : -1;
     close(out[0]);
     if (sim.port <= 0) {
@@ -297,20 +318,12 @@ bool pump(client_process &client, int wait_ms)
     if (client.master < 0)
         return client.pid > 0 && wait_without_terminal(client, wait_ms);
     pollfd p{client.master, POLLIN, 0};
-    int ready = poll(&p, 1, wait_ms);
     bool closed = false;
-    if (ready > 0) {
-        char buf[16384];
-        for (;;) {
-            ssize_t n = read(client.master, buf, sizeof buf);
-            if (n > 0) {
-                vt_feed(client.term, buf, (size_t)n);
-                continue;
-            }
-            // EIO: every descriptor of the terminal's other side is closed.
-            closed = n == 0 || (errno != EAGAIN && errno != EINTR);
-            break;
-        }
+    if (poll(&p, 1, wait_ms) > 0) {
+        std::string output;
+        closed = !read_available(client.master, output);
+        if (!output.empty())
+            vt_feed(client.term, output.data(), output.size());
     }
     if (!client.exited && waitpid(client.pid, &client.status, WNOHANG) == client.pid)
         client.exited = true;
@@ -357,7 +370,7 @@ int wait_exit(client_process &client, int timeout_ms)
 
 void type(client_process &client, const std::string &bytes)
 {
-    write_all(client.master, bytes.data(), bytes.size());
+    put_all(client.master, bytes, write);
 }
 
 void press(client_process &client, VTermKey key)
@@ -423,41 +436,15 @@ void serve_peer(script_peer &peer)
 {
     if (peer.conn_fd < 0 && peer.listen_fd >= 0)
         peer.conn_fd = accept4(peer.listen_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (peer.conn_fd < 0)
-        return;
-    char buf[4096];
-    for (;;) {
-        ssize_t n = recv(peer.conn_fd, buf, sizeof buf, 0);
-        if (n > 0) {
-            peer.received.append(buf, (size_t)n);
-            continue;
-        }
-        if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-            close(peer.conn_fd);
-            peer.conn_fd = -1;
-        }
-        return;
+    if (peer.conn_fd >= 0 && !read_available(peer.conn_fd, peer.received)) {
+        close(peer.conn_fd);
+        peer.conn_fd = -1;
     }
 }
 
 bool peer_send(script_peer &peer, const std::string &bytes)
 {
-    size_t done = 0;
-    steady::time_point deadline = deadline_after(5000);
-    while (peer.conn_fd >= 0 && done < bytes.size()) {
-        ssize_t n = send(peer.conn_fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (n > 0) {
-            done += (size_t)n;
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EINTR)
-            return false;
-        if (ms_until(deadline) == 0)
-            return false;
-        pollfd p{peer.conn_fd, POLLOUT, 0};
-        poll(&p, 1, 50);
-    }
-    return done == bytes.size();
+    return put_all(peer.conn_fd, bytes, send_without_sigpipe);
 }
 
 bool wait_for_command(client_process &client, script_peer &peer, const std::string &text,

@@ -5,8 +5,7 @@
 // Nor may pasted text turn into commands for the core.
 #include <gtest/gtest.h>
 
-#include "client_screen.h"
-#include "e2e_session.h"
+#include "session_fixture.h"
 
 namespace {
 
@@ -179,30 +178,14 @@ std::string cut(const std::string &text, int width)
     return without_trailing_blanks(text.substr(0, (size_t)width));
 }
 
-class Injection : public ::testing::Test {
+class Injection : public ScriptedCore<> {
 protected:
-    script_peer peer;
-    client_process client;
     int volume = 40;
-
-    void TearDown() override
-    {
-        if (HasFailure() && client.term.vt != nullptr)
-            printf("screen at the end:\n%s", vt_dump(client.term).c_str());
-        stop_client(client);
-        stop_script_peer(peer);
-    }
-
-    const vt_screen &screen() const { return client.term; }
 
     // Starts the client against the scripted core and shows a small list with a playing file.
     void connect_client()
     {
-        peer = start_script_peer();
-        ASSERT_GT(peer.port, 0);
-        start_client(client, peer.port, rows, cols);
-        ASSERT_GT(client.pid, 0);
-        ASSERT_TRUE(wait_for_command(client, peer, "EHLO"));
+        ASSERT_NO_FATAL_FAILURE(start_and_greet(rows, cols));
         send("HELLO=script core\nLISTNAME=baseline\nLIST_START=3\nNAM0]=-1,dir one\n"
              "NAM1]=4,file one\nNAM2]=4,file two\nLIST_END\nCUR=1\nSTATE=3\nTTIME=200\n"
              "TIME=50\nFREQ=44100\nBITRATE=320\nCHAN=2\nTITLE=base title\nARTIST=base artist\n");

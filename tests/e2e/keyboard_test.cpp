@@ -4,8 +4,7 @@
 // action it is bound to, or nothing, and only the bound movement keys may move the cursor.
 #include <gtest/gtest.h>
 
-#include "client_screen.h"
-#include "e2e_session.h"
+#include "session_fixture.h"
 #include "terminfo_keys.h"
 
 namespace {
@@ -100,19 +99,8 @@ std::vector<terminal_key> keys_to_try(const std::string &type)
     return keys;
 }
 
-class Keyboard : public ::testing::TestWithParam<const char *> {
+class Keyboard : public ScriptedCore<::testing::TestWithParam<const char *>> {
 protected:
-    script_peer peer;
-    client_process client;
-
-    void TearDown() override
-    {
-        if (HasFailure() && client.term.vt != nullptr)
-            printf("screen at the end:\n%s", vt_dump(client.term).c_str());
-        stop_client(client);
-        stop_script_peer(peer);
-    }
-
     // The entry under the cursor, by the number in its text; -1 when no row shows the cursor.
     int cursor_entry()
     {
@@ -159,12 +147,8 @@ TEST_P(Keyboard, EveryKeySendsItsBoundCommandOrNothing)
 {
     std::vector<terminal_key> keys = keys_to_try(GetParam());
     ASSERT_GT(keys.size(), 150u) << "no terminal description for " << GetParam();
-    peer = start_script_peer();
-    ASSERT_GT(peer.port, 0);
     client.terminal_type = GetParam();
-    start_client(client, peer.port, rows, cols);
-    ASSERT_GT(client.pid, 0);
-    ASSERT_TRUE(wait_for_command(client, peer, "EHLO"));
+    ASSERT_NO_FATAL_FAILURE(start_and_greet(rows, cols));
     ASSERT_NO_FATAL_FAILURE(show_list());
     for (const terminal_key &key : keys)
         ASSERT_NO_FATAL_FAILURE(try_key(key));

@@ -1,5 +1,6 @@
-// The fixture of the sessions against the simulated core: the simulator and the client in an
-// emulated xterm, with the waits and the reads of the screen that the session tests share.
+// The fixtures of the end-to-end tests: sessions against the simulated core, the simulator and
+// the client in an emulated xterm with the waits and the reads of the screen that the session
+// tests share; and the client against a scripted core.
 #pragma once
 
 #include <cstdio>
@@ -14,6 +15,20 @@
 constexpr const char *root_title = "/media/library";
 constexpr const char *root_first = "/media/library/Amiga";
 constexpr int sim_ms_per_second = 200;
+
+// The simulator's root list is up; the volume comes last in the core's first report.
+inline bool shows_root_list(const vt_screen &term)
+{
+    return list_text(term, 0) == root_first && volume_field(term) == " 70";
+}
+
+// Ends the client; when the test failed, its screen at the end goes to the output first.
+inline void end_client(client_process &client)
+{
+    if (::testing::Test::HasFailure() && client.term.vt != nullptr)
+        printf("screen at the end:\n%s", vt_dump(client.term).c_str());
+    stop_client(client);
+}
 
 class Session : public ::testing::Test {
 protected:
@@ -30,17 +45,12 @@ protected:
         ASSERT_GT(sim.pid, 0) << sim.error;
         start_client(client, sim.port, rows, cols, client_options);
         ASSERT_GT(client.pid, 0);
-        // The volume comes last in the core's first report.
-        ASSERT_TRUE(wait_for([&] {
-            return list_text(screen(), 0) == root_first && volume_field(screen()) == " 70";
-        })) << vt_dump(client.term);
+        ASSERT_TRUE(wait_for([&] { return shows_root_list(screen()); })) << vt_dump(client.term);
     }
 
     void TearDown() override
     {
-        if (HasFailure() && client.term.vt != nullptr)
-            printf("screen at the end:\n%s", vt_dump(client.term).c_str());
-        stop_client(client);
+        end_client(client);
         stop_sim(sim);
     }
 
@@ -80,5 +90,31 @@ protected:
         type(client, "o");
         ASSERT_TRUE(wait_for([&] { return message_text(screen()) == "open:"; }));
         type(client, text + "\r");
+    }
+};
+
+// The client against a scripted core, which sends what the test gives it. Base is the gtest class
+// to derive from (::testing::TestWithParam for a parameterised test).
+template <typename Base = ::testing::Test> class ScriptedCore : public Base {
+protected:
+    script_peer peer;
+    client_process client;
+
+    void TearDown() override
+    {
+        end_client(client);
+        stop_script_peer(peer);
+    }
+
+    const vt_screen &screen() const { return client.term; }
+
+    // Starts the scripted core and a client of rows x cols against it, and waits for the greeting.
+    void start_and_greet(int rows, int cols)
+    {
+        peer = start_script_peer();
+        ASSERT_GT(peer.port, 0);
+        start_client(client, peer.port, rows, cols);
+        ASSERT_GT(client.pid, 0);
+        ASSERT_TRUE(wait_for_command(client, peer, "EHLO"));
     }
 };
