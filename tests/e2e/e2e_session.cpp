@@ -267,6 +267,7 @@ void start_client(client_process &client, int port, int rows, int cols,
     client.term = vt_screen{};
     client.exited = false;
     client.status = 0;
+    client.output.clear();
     char home[] = "/tmp/vesk-e2e-XXXXXX";
     if (mkdtemp(home) == nullptr)
         return;
@@ -324,6 +325,8 @@ bool pump(client_process &client, int wait_ms)
         closed = !read_available(client.master, output);
         if (!output.empty())
             vt_feed(client.term, output.data(), output.size());
+        if (client.keep_output)
+            client.output += output;
     }
     if (!client.exited && waitpid(client.pid, &client.status, WNOHANG) == client.pid)
         client.exited = true;

@@ -31,11 +31,12 @@ struct client_process {
     client_process &operator=(const client_process &) = delete;
 
     // Set before start_client: the terminal type the client is told, whether it starts with
-    // hang-ups ignored (as under nohup), and whether it runs as a shell's job, which a stop
-    // signal stops (Ctrl-Z).
+    // hang-ups ignored (as under nohup), whether it runs as a shell's job, which a stop signal
+    // stops (Ctrl-Z), and whether output keeps every byte the client writes.
     std::string terminal_type = "xterm";
     bool ignore_hangup = false;
     bool job_control = false;
+    bool keep_output = false;
 
     pid_t pid = -1;
     int master = -1;
@@ -44,6 +45,7 @@ struct client_process {
     std::string user;   // USER of this run: no real now-playing file is touched
     bool exited = false;
     int status = 0;     // wait status once exited
+    std::string output; // what the client wrote, as the terminal received it
 };
 
 // Starts the client in a rows x cols pseudo-terminal, connecting to port on 127.0.0.1, with
