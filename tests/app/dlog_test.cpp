@@ -6,16 +6,9 @@
 #include <unistd.h>
 
 #include "base/log.h"
-#include "test_support.h"
+#include "client_fixtures.h"
 
-class DlogTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        reset_conf();
-        unlink(dlog_path());
-    }
-};
+using DlogTest = LogTest;
 
 TEST_F(DlogTest, LevelZeroCreatesNoFileAndWritesNothing)
 {

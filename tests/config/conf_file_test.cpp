@@ -174,49 +174,6 @@ std::string capture_stdout(const std::function<void()> &fn)
     return file_text(file);
 }
 
-struct child_result {
-    int status = -1;  // exit status, or -1 when the child did not exit normally
-    std::string output;
-};
-
-// A forked child that exits ends at once with the same status, before the clean-up it inherited
-// from this process (which would remove the shared temporary directory) can run.
-void end_child_now(int status, void *)
-{
-    fflush(stdout);
-    _exit(status);
-}
-
-// Runs fn in a child process and collects its standard output and exit status.
-child_result run_in_child(const std::function<void()> &fn)
-{
-    int out[2];
-    if (pipe(out) != 0)
-        return {};
-    fflush(stdout);
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(out[1], 1);
-        close(out[0]);
-        close(out[1]);
-        on_exit(end_child_now, nullptr);
-        fn();
-        end_child_now(99, nullptr);
-    }
-    close(out[1]);
-    child_result result;
-    char buf[4096];
-    ssize_t n;
-    while ((n = read(out[0], buf, sizeof buf)) > 0)
-        result.output.append(buf, n);
-    close(out[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (WIFEXITED(status))
-        result.status = WEXITSTATUS(status);
-    return result;
-}
-
 class ConfFile : public ::testing::Test {
 protected:
     std::string home;

@@ -5,7 +5,7 @@
 #include "config/key_table.h"
 #include "input/keys.h"
 #include "key_feed.h"
-#include "test_support.h"
+#include "client_fixtures.h"
 
 namespace {
 
@@ -80,18 +80,14 @@ TEST_F(KeyCodes, TheEmptyNameNeverReachesAnUnboundAction)
 }
 
 // Keys read from a real curses screen on a pipe.
-class KeyReading : public ::testing::Test {
+class KeyReading : public ScreenTest {
 protected:
     void SetUp() override
     {
-        reset_conf();
-        open_test_screen(24, 80);
-        flushinp(); // the resize of the test screen leaves a KEY_RESIZE behind
+        ScreenTest::SetUp();
         clear_bindings();
         bind_default_keys();
     }
-
-    void TearDown() override { close_test_screen(); }
 
     int press(const std::string &bytes)
     {

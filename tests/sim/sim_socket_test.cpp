@@ -1,18 +1,18 @@
 // The built simulator as a child process, reached through real loopback sockets.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <string>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+
+#include "system_io.h"
 
 namespace {
 
@@ -93,10 +93,7 @@ int stop_sim(sim_child &child)
 int connect_to(int port)
 {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons((uint16_t)port);
+    sockaddr_in addr = loopback_address(port);
     if (connect(fd, (sockaddr *)&addr, sizeof addr) != 0) {
         close(fd);
         return -1;

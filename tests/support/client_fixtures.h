@@ -1,12 +1,38 @@
-// Fixtures that tests of several subsystems share: a clean record on an 80x24 test screen, and a
-// client connected to a loopback peer that records what it sends.
+// Fixtures that tests of several subsystems share: a clean record without a debug log from an
+// earlier test, a clean record on an 80x24 test screen, and a client connected to a loopback peer
+// that records what it sends.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <string>
 #include <unistd.h>
 
+#include "base/log.h"
 #include "link/conn.h"
 #include "test_support.h"
+
+class LogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        reset_conf();
+        unlink(dlog_path());
+    }
+
+    // Opens the debug log at the given level.
+    static void start_log(int level)
+    {
+        conf.debug = level;
+        dlog_init();
+    }
+
+    static std::string log_text() { return file_text(dlog_path()); }
+
+    static bool log_has(const std::string &needle)
+    {
+        return log_text().find(needle) != std::string::npos;
+    }
+};
 
 // Connects the client's socket to a fresh loopback peer, which accepts it.
 inline void connect_to_peer(test_peer &peer)

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "base/text.h"
@@ -181,4 +182,38 @@ void stop_peer(test_peer &peer)
     if (peer.listen_fd >= 0)
         close(peer.listen_fd);
     peer = test_peer{};
+}
+
+void end_child_now(int status, void *)
+{
+    fflush(stdout);
+    _exit(status);
+}
+
+child_result run_in_child(const std::function<void()> &fn)
+{
+    int out[2];
+    if (pipe(out) != 0)
+        return {};
+    fflush(stdout);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(out[1], 1);
+        close(out[0]);
+        close(out[1]);
+        on_exit(end_child_now, nullptr);
+        fn();
+        end_child_now(99, nullptr);
+    }
+    close(out[1]);
+    child_result result;
+    char buf[4096];
+    for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
+        result.output.append(buf, (size_t)n);
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status))
+        result.status = WEXITSTATUS(status);
+    return result;
 }

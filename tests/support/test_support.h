@@ -1,8 +1,10 @@
-// Shared fixtures of the tests: a clean global record, a private temporary directory, a real
-// curses screen on /dev/null with keys fed through a pipe, and a loopback peer.
+// Shared fixtures of the tests: a clean global record, a private temporary directory, a forked
+// child with its output, a real curses screen on /dev/null with keys fed through a pipe, and a
+// loopback peer.
 #pragma once
 
 #include <curses.h>
+#include <functional>
 #include <string>
 
 #include "conf.h"
@@ -12,6 +14,18 @@
 void reset_conf();
 // A directory private to this test process, created on first use and removed at exit.
 const char *test_tmp_dir();
+
+// What a forked child printed on its standard output, and how it ended.
+struct child_result {
+    int status = -1;  // exit status, or -1 when the child did not exit normally
+    std::string output;
+};
+// Runs fn in a forked child and collects its output and exit status; a child whose fn returns
+// exits with 99.
+child_result run_in_child(const std::function<void()> &fn);
+// Ends a forked child at once with status (an on_exit handler), before the clean-up it inherited
+// from the test process can run.
+void end_child_now(int status, void *);
 
 // Starts curses on /dev/null with rows x cols and runs the client's screen set-up on it.
 // Keys written with feed_keys reach both wgetch and select() on descriptor 0.
