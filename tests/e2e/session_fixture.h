@@ -7,6 +7,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/wait.h>
 #include <vector>
 
 #include "client_screen.h"
@@ -20,6 +21,14 @@ constexpr int sim_ms_per_second = 200;
 inline bool shows_root_list(const vt_screen &term)
 {
     return list_text(term, 0) == root_first && volume_field(term) == " 70";
+}
+
+// Waits for the client's end; it must have exited with status expected.
+inline void expect_exit(client_process &client, int expected, int timeout_ms = 5000)
+{
+    int status = wait_exit(client, timeout_ms);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), expected);
 }
 
 // Ends the client; when the test failed, its screen at the end goes to the output first.

@@ -1,7 +1,6 @@
 // A user's session with the real client against the simulated core, read back from an emulated
 // xterm: what the screen shows after each key, click, resize or signal.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "client_screen.h"
@@ -196,9 +195,7 @@ TEST_F(Session, QuitExitsWithZeroAndSavesTheConfiguration)
     EXPECT_EQ(vt_row(screen(), 0, 0, 0), "+");
     EXPECT_FALSE(file_exists(conf_file_path(client)));
     type(client, "q");
-    int status = wait_exit(client);
-    ASSERT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_NO_FATAL_FAILURE(expect_exit(client, 0));
     EXPECT_FALSE(screen().altscreen);
     std::string saved = file_text(conf_file_path(client));
     for (const std::string &line :
@@ -214,9 +211,7 @@ TEST_F(Session, QuitTellsOnTheRestoredTerminalWhyNothingWasSaved)
     launch({}, 24, 120);
     ASSERT_EQ(rmdir((client.home + "/.vesk").c_str()), 0);
     type(client, "q");
-    int status = wait_exit(client);
-    ASSERT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_NO_FATAL_FAILURE(expect_exit(client, 0));
     EXPECT_FALSE(screen().altscreen);
     std::string told = "save_conf: can't open for writing (" + conf_file_path(client) + ")";
     EXPECT_NE(vt_dump(screen()).find(told), std::string::npos) << vt_dump(screen());
@@ -226,9 +221,7 @@ TEST_F(Session, InterruptExitsWith255AndSavesNothing)
 {
     launch();
     type(client, "\x03");
-    int status = wait_exit(client);
-    ASSERT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), 255);
+    ASSERT_NO_FATAL_FAILURE(expect_exit(client, 255));
     EXPECT_FALSE(file_exists(conf_file_path(client)));
     EXPECT_FALSE(screen().altscreen);
     bool told = false;
@@ -287,9 +280,7 @@ TEST_F(Session, CoreQuitLeavesTheClientRunningDisconnected)
     type(client, "h");
     ASSERT_TRUE(wait_for([&] { return list_text(screen(), 1) == ""; }));
     type(client, "q");
-    int status = wait_exit(client);
-    ASSERT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_NO_FATAL_FAILURE(expect_exit(client, 0));
 }
 
 // The session scripts/memcheck runs under valgrind: lists loaded and replaced, a long one among
@@ -315,9 +306,7 @@ TEST_F(Session, ListsLoadedAndReplacedUntilCoreQuitAndQuit)
     type(client, "Q");
     ASSERT_TRUE(wait_for([&] { return message_text(screen()) == "disconnected."; }));
     type(client, "q");
-    int status = wait_exit(client, 20000);
-    ASSERT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_NO_FATAL_FAILURE(expect_exit(client, 0, 20000));
 }
 
 } // namespace

@@ -280,9 +280,7 @@ TEST_F(Signals, AVanishedTerminalWithHangUpsIgnoredEndsTheClientAsQuitDoes)
     launch();
     EXPECT_FALSE(file_exists(conf_file_path(client)));
     close_terminal(client);
-    int status = wait_exit(client, 5000);
-    ASSERT_TRUE(WIFEXITED(status)) << status;
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_NO_FATAL_FAILURE(expect_exit(client, 0));
     std::string saved = file_text(conf_file_path(client));
     EXPECT_NE(saved.find("k_quit=q\n"), std::string::npos) << saved;
 }

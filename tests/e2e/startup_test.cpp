@@ -2,7 +2,6 @@
 // core, and a terminal that cannot show the screen.
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <sys/wait.h>
 
 #include "session_fixture.h"
 
@@ -22,9 +21,7 @@ TEST_F(Client, GreetsTheCoreAndQuitsOnQ)
     ASSERT_NO_FATAL_FAILURE(start_and_greet(24, 80));
     EXPECT_EQ(peer.received, "EHLO 2");
     type(client, "q");
-    int status = wait_exit(client, 5000);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_NO_FATAL_FAILURE(expect_exit(client, 0));
 }
 
 TEST_F(Client, RunsOnWithoutACoreAndQuitsCleanly)
@@ -34,9 +31,7 @@ TEST_F(Client, RunsOnWithoutACoreAndQuitsCleanly)
     ASSERT_GT(client.pid, 0);
     ASSERT_TRUE(wait_for_text(client, "cannot reach 127.0.0.1:" + std::to_string(port)));
     type(client, "q");
-    int status = wait_exit(client, 5000);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    ASSERT_NO_FATAL_FAILURE(expect_exit(client, 0));
 }
 
 TEST_F(Client, RefusesATerminalTypeThatCannotPositionTheCursorBeforeConnecting)
@@ -44,16 +39,15 @@ TEST_F(Client, RefusesATerminalTypeThatCannotPositionTheCursorBeforeConnecting)
     peer = start_script_peer();
     ASSERT_GT(peer.port, 0);
     for (const char *term : {"dumb", "no-such-terminal"}) {
+        SCOPED_TRACE(term);
         client.terminal_type = term;
         client.keep_output = true;
         start_client(client, peer.port, 24, 80);
-        ASSERT_GT(client.pid, 0) << term;
-        int status = wait_exit(client, 5000);
-        ASSERT_TRUE(WIFEXITED(status)) << term;
-        EXPECT_EQ(WEXITSTATUS(status), 1) << term;
+        ASSERT_GT(client.pid, 0);
+        ASSERT_NO_FATAL_FAILURE(expect_exit(client, 1));
         const std::string &output = client.output;
         EXPECT_NE(output.find(std::string("\"") + term + "\""), std::string::npos) << output;
-        EXPECT_EQ(output.find("\x1b"), std::string::npos) << term << ": drew " << output;
+        EXPECT_EQ(output.find("\x1b"), std::string::npos) << "drew " << output;
         stop_client(client);
     }
     EXPECT_FALSE(connection_waiting(peer));
