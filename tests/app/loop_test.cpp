@@ -7,7 +7,7 @@
 #include "app/loop.h"
 #include "base/log.h"
 #include "screen/signals.h"
-#include "test_support.h"
+#include "client_fixtures.h"
 
 // The handler only leaves a note; the exit path runs where the client acts on it.
 TEST(Sighandler, InterruptAndTerminationEndWith255WhereTheClientActs)
@@ -41,11 +41,15 @@ TEST(Sighandler, CrashPutsTheTerminalBackAndEndsAtOnce)
     EXPECT_EQ(r.output, "<reset>\nCaught signal: 11 (SIGSEGV)\n");
 }
 
-TEST(CheckInput, KeyAndSocketInOnePassAreTracedKeyFirst)
+// The loop's wait, traced in the debug log and on a test screen.
+class CheckInput : public LogTest {
+protected:
+    void TearDown() override { close_test_screen(); }
+};
+
+TEST_F(CheckInput, KeyAndSocketInOnePassAreTracedKeyFirst)
 {
-    reset_conf();
-    conf.debug = 10;
-    dlog_init();
+    start_log(10);
     open_test_screen(24, 80);
     int pair[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
@@ -54,21 +58,17 @@ TEST(CheckInput, KeyAndSocketInOnePassAreTracedKeyFirst)
     feed_keys("x");
     check_input();
     EXPECT_EQ(conf.frame, 1);
-    std::string log = file_text(dlog_path());
+    std::string log = log_text();
     EXPECT_NE(log.find("check_input: rc==2, frame:1 [STDIN][S][..DONE]"), std::string::npos) << log;
     EXPECT_NE(screen_row(21).find("rc==2, fd_setsize=1024"), std::string::npos) << screen_row(21);
-    close_test_screen();
     close(pair[1]);
 }
 
-TEST(CheckInput, BelowLevelTenNothingIsTraced)
+TEST_F(CheckInput, BelowLevelTenNothingIsTraced)
 {
-    reset_conf();
-    conf.debug = 9;
-    dlog_init();
+    start_log(9);
     open_test_screen(24, 80);
     feed_keys("x");
     check_input();
-    EXPECT_EQ(file_text(dlog_path()).find("check_input:"), std::string::npos);
-    close_test_screen();
+    EXPECT_FALSE(log_has("check_input:"));
 }

@@ -24,10 +24,9 @@ TEST(ZtStrncpy, CopiesAtMostNCharactersAndAlwaysTerminates)
 TEST(ZtStrncpy, NullDestinationIsLoggedAndCopiesNothing)
 {
     reset_conf();
-    conf.debug = 8;
-    dlog_init();
+    start_log(8);
     zt_strncpy(nullptr, "abc", 3);
-    EXPECT_NE(file_text(dlog_path()).find("zt_strncpy: dst==NULL, fix me! (l:3, src:[abc])"), std::string::npos);
+    EXPECT_NE(log_text().find("zt_strncpy: dst==NULL, fix me! (l:3, src:[abc])"), std::string::npos);
 }
 
 TEST(CpuLoad, CountsBeyondThirtyTwoBits)

@@ -180,8 +180,7 @@ TEST_F(Dispatch, AKeyBoundToTwoActionsReachesTheLowerOne)
 
 TEST_F(Dispatch, EveryCodeIsLoggedWithItsActionName)
 {
-    conf.debug = 8;
-    dlog_init();
+    start_log(8);
     check_key(action_code(action::core_quit));
     EXPECT_EQ(read_chunk(peer, 100), "QUIT");
     check_key(0);
@@ -191,7 +190,7 @@ TEST_F(Dispatch, EveryCodeIsLoggedWithItsActionName)
     EXPECT_EQ(read_chunk(peer, 100), "");
     EXPECT_EQ(conf.quit, 0);
 
-    std::string log = file_text(dlog_path());
+    std::string log = log_text();
     for (const char *line : {"check_key: -63, action: Core quit", "check_key: 0, action: NULL",
                              "check_key: -64, action: ??", "check_key: 85, action: ??",
                              "check_key: -1000, action: ??"})

@@ -166,15 +166,14 @@ TEST_F(KeyReading, CtrlLAndEscapeDoNothingWhenQuitAndStopAreUnbound)
 
 TEST_F(KeyReading, MouseEventsNeverConsultTheBindings)
 {
-    conf.debug = 8;
-    dlog_init();
+    start_log(8);
     char mouse_byte[] = {(char)(KEY_MOUSE & 0xff), '\0'};
     bind_key(1, mouse_byte);
     ungetch(KEY_MOUSE);
     EXPECT_EQ(c_get_key(), 0);
     EXPECT_EQ(press("a"), 'a');
 
-    std::string log = file_text(dlog_path());
+    std::string log = log_text();
     EXPECT_EQ(log.find("key:409"), std::string::npos);
     EXPECT_NE(log.find("c_get_key: key:97, string:[a]"), std::string::npos);
 }

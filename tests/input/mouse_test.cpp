@@ -211,15 +211,14 @@ TEST_F(Mouse, HoldEndsWhenTheTerminalInputEnds)
 
 TEST_F(Mouse, EventsAreLogged)
 {
-    conf.debug = 8;
-    dlog_init();
+    start_log(8);
     conf.player.s_dur = 100.0f;
     click(10, 23);
     click(45, 20);
     hold(77, 20);
     int promi = 0;
     to_promi(&promi, 5, 3, 3);
-    std::string log = file_text(dlog_path());
+    std::string log = log_text();
     for (const char *line : {
              "ccm: mouse pressed, bstate:0x2, a:-2, x:10, y:23",
              "ccm: mouse down, bstate:0x1 (b1:0x4 0x2 0x1)",

@@ -22,11 +22,10 @@ TEST_F(CoreTextTest, MessagesFromTheCoreShowControlAndEightBitBytesAsQuestionMar
 
 TEST_F(CoreTextTest, CoreQuitTextIsFilteredBeforeDisconnectedReplacesIt)
 {
-    conf.debug = 1;
-    dlog_init();
+    start_log(1);
     receive("COREQUIT=bye\x1b[H");
     EXPECT_EQ(screen_row(21, 5, 18), "disconnected. ");
-    std::string log = file_text(dlog_path());
+    std::string log = log_text();
     EXPECT_NE(log.find("] bye?[H\n"), std::string::npos) << log;
     EXPECT_EQ(log.find("bye\x1b"), std::string::npos);
 }

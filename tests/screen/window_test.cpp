@@ -168,15 +168,14 @@ TEST_F(WindowTest, MessageLineCutsClearsAndHonoursTheLevel)
 
 TEST_F(WindowTest, MessagesAreLoggedUnlessEmptyOrAboveTheLevel)
 {
-    conf.debug = 3;
-    dlog_init();
+    start_log(3);
     draw_message(3, "first text");
     draw_message(4, "second text");
     draw_message(0, "");
     set_message("third text");
     show_message("fourth text");
     EXPECT_STREQ(conf.message, "fourth text");
-    std::string text = file_text(dlog_path());
+    std::string text = log_text();
     EXPECT_NE(text.find("] first text\n"), std::string::npos);
     EXPECT_EQ(text.find("second text"), std::string::npos);
     EXPECT_NE(text.find("] third text\n"), std::string::npos);

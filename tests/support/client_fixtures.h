@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <string>
 #include <unistd.h>
 
 #include "base/log.h"
@@ -17,20 +16,6 @@ protected:
     {
         reset_conf();
         unlink(dlog_path());
-    }
-
-    // Opens the debug log at the given level.
-    static void start_log(int level)
-    {
-        conf.debug = level;
-        dlog_init();
-    }
-
-    static std::string log_text() { return file_text(dlog_path()); }
-
-    static bool log_has(const std::string &needle)
-    {
-        return log_text().find(needle) != std::string::npos;
     }
 };
 

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "base/log.h"
 #include "base/text.h"
 #include "list/entry_list.h"
 #include "screen/window.h"
@@ -45,6 +46,22 @@ const char *test_tmp_dir()
         atexit(remove_private_dir);
     }
     return private_dir;
+}
+
+void start_log(int level)
+{
+    conf.debug = level;
+    dlog_init();
+}
+
+std::string log_text()
+{
+    return file_text(dlog_path());
+}
+
+bool log_has(const std::string &needle)
+{
+    return log_text().find(needle) != std::string::npos;
 }
 
 void reset_conf()

@@ -15,6 +15,12 @@ void reset_conf();
 // A directory private to this test process, created on first use and removed at exit.
 const char *test_tmp_dir();
 
+// Opens the debug log (in the private directory) at the given level.
+void start_log(int level);
+// The debug log's text so far, and whether it holds needle.
+std::string log_text();
+bool log_has(const std::string &needle);
+
 // What a forked child printed on its standard output, and how it ended.
 struct child_result {
     int status = -1;  // exit status, or -1 when the child did not exit normally
