@@ -1,5 +1,6 @@
 #include "screen/layout.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdint>
@@ -212,9 +213,12 @@ screen_field field_at(field which, int lines, int cols)
 
 title_span title_span_for(int length, int cols)
 {
-    if (length > cols - 4)
-        return {2, cols - 4, length - (cols - 7), true};
-    return {(cols - length) / 2, length, 0, false};
+    // Columns 2..cols-3; none at all on a screen narrower than 5 columns.
+    int room = std::max(cols - 4, 0);
+    if (length <= room)
+        return {(cols - length) / 2, length, 0, false};
+    int tail = std::max(room - 3, 0);
+    return {2, room, length - tail, true};
 }
 
 void bar_text(char *buf, size_t size, int width, int value)

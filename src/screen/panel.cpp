@@ -1,5 +1,6 @@
 #include "screen/panel.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -68,8 +69,8 @@ void draw_list_title()
     title_span span = title_span_for((int)strlen(name), cols);
     draw_hline(0, 1, conf.glyphs.hline, cols - 2);
     if (span.cut) {
-        put_text(0, 2, "...", 3);
-        put_text(0, 5, name + span.skip, cols - 7);
+        put_text(0, 2, "...", std::min(3, span.width));
+        put_text(0, 5, name + span.skip, span.width - 3);
     } else {
         put_text(0, span.start, name, span.width);
     }

@@ -166,6 +166,13 @@ TEST(TitleSpan, CentredOrCutToItsTail)
     EXPECT_EQ(s.start, 2);
     EXPECT_EQ(s.width, 76);
     EXPECT_EQ(s.skip, 100 - 73);
+    // Narrower than "..." and a character: the cut never reaches past the title's end.
+    for (int cols = 1; cols < 8; cols++) {
+        s = title_span_for(10, cols);
+        EXPECT_TRUE(s.cut);
+        EXPECT_GE(s.width, 0);
+        EXPECT_LE(s.skip, 10);
+    }
 }
 
 TEST(Bar, CellsFollowTheValue)
