@@ -32,6 +32,7 @@
 #include "base/text.h"
 #include "conf.h"
 #include "config/key_table.h"
+#include "event/events.h"
 #include "input/dispatch.h"
 #include "input/keys.h"
 #include "input/mouse.h"
@@ -41,7 +42,6 @@
 #include "screen/layout.h"
 #include "screen/listview.h"
 #include "screen/panel.h"
-#include "screen/signals.h"
 #include "screen/window.h"
 
 namespace {
@@ -169,6 +169,13 @@ void hang_up()
     h.peer = -1;
     h.peer_open = false;
     handle_data(conf.link.sock);
+}
+
+// A wait that returns at once, acting on what the signals noted.
+void signalled_wait()
+{
+    timeval none{0, 0};
+    wait_for_input(-1, &none);
 }
 
 // Empties the terminal input: the pipe and what curses already took from it.
@@ -332,8 +339,8 @@ void misc(reader &in, int which)
         hang_up();
         break;
     case 5:
-        conf.signals.resize_pending = 1;
-        act_on_signals();
+        raise(SIGWINCH);
+        signalled_wait();
         drain_terminal();
         break;
     case 6:

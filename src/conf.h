@@ -75,7 +75,8 @@ struct link_state {
     char carry[rx_capacity];
     int carry_len;
     char failure[128];  // why the connection attempt failed, for the message line
-    int closed_by_core; // the core ended the stream without COREQUIT; the user has been told
+    int stream_ended;   // the core ended or broke the stream without COREQUIT: not watched since
+    int skipping_line;  // the rest of a line longer than the buffer is being thrown away
 };
 
 struct log_state {
@@ -120,7 +121,8 @@ struct list_view_state {
 struct signal_state {
     volatile sig_atomic_t resize_pending;
     volatile sig_atomic_t continued;    // the process ran on after a stop
-    volatile sig_atomic_t fatal;        // SIGINT or SIGTERM; 0 while neither came
+    volatile sig_atomic_t fatal;        // SIGINT, SIGTERM or SIGQUIT; 0 while none came
+    volatile sig_atomic_t hangup;       // SIGHUP: the terminal is gone or going
     int wake[2];                        // read and write end, valid once wake_ready is 1
     int wake_ready;
     char terminal_reset[128];           // what puts the terminal back, for the crash handler

@@ -8,11 +8,11 @@
 #include "base/log.h"
 #include "config/conf_file.h"
 #include "conf.h"
+#include "event/events.h"
 #include "input/dispatch.h"
 #include "input/keys.h"
 #include "link/conn.h"
 #include "list/entry_list.h"
-#include "screen/signals.h"
 #include "screen/terminal_type.h"
 #include "screen/window.h"
 
@@ -26,7 +26,6 @@ int run_client(int argc, char **argv)
     if (!terminal_type_usable())
         return 1;
     window_init();
-    install_signal_handlers();
     connectto();
     while (conf.quit == 0)
         check_input();
@@ -49,8 +48,10 @@ void check_input()
     bool traced = conf.debug > 9;
     usleep(10000);
     // Signals are acted on inside the wait, between draws.
-    input_wait ready = wait_for_input(conf.link.sock, nullptr);
+    input_wait ready = wait_for_input(watched_socket(), nullptr);
     conf.frame++;
+    if (ready.hung_up)
+        return;
     if (ready.rc < 0) {
         dlog(8, "check_input: rc<0, %s", strerror(errno));
         return;

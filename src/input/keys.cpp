@@ -5,14 +5,15 @@
 #include <cstring>
 #include <curses.h>
 #include <iterator>
+#include <sys/ioctl.h>
 
 #include "base/log.h"
 #include "base/text.h"
 #include "conf.h"
+#include "event/events.h"
 #include "config/key_table.h"
 #include "input/mouse.h"
 #include "screen/paint.h"
-#include "screen/signals.h"
 #include "screen/window.h"
 
 namespace {
@@ -70,14 +71,13 @@ void echo_key_name(const char *name)
     show_screen();
 }
 
-// A key that curses holds or the terminal has sent, without waiting for one.
-int key_if_waiting()
+// Bytes the terminal has sent that nobody has read yet; what curses holds is not counted.
+int bytes_waiting()
 {
-    int delay = wgetdelay(stdscr);
-    wtimeout(stdscr, 0);
-    int key = wgetch(stdscr);
-    wtimeout(stdscr, delay);
-    return key;
+    int count = 0;
+    if (ioctl(0, FIONREAD, &count) != 0)
+        return 0;
+    return count;
 }
 
 // The next key of a sequence being eaten; a redraw in between is no key.
@@ -110,12 +110,9 @@ bool eat_after_escape()
     return key != ERR && next_sequence_key() != ERR;
 }
 
-// The terminal read failed: a signal is no loss, anything else means the terminal has gone (end
-// of file, a hang-up that nobody signalled), and the client ends as on Quit.
-int input_failed(int read_errno)
+// The terminal has gone (end of file, a hang-up): the client ends as on Quit.
+int input_ended()
 {
-    if (read_errno == EINTR)
-        return 0;
     dlog(8, "c_get_key: terminal input ended");
     conf.quit = 1;
     return 0;
@@ -155,12 +152,25 @@ int key_code_for_name(const char *name)
     return (unsigned char)name[0];
 }
 
+key_read read_key_now(bool reported_readable)
+{
+    int waiting = bytes_waiting();
+    int delay = wgetdelay(stdscr);
+    wtimeout(stdscr, 0);
+    int key = wgetch(stdscr);
+    wtimeout(stdscr, delay);
+    return {key, key == ERR && reported_readable && waiting == 0};
+}
+
 int c_get_key()
 {
-    errno = 0;
-    int code = wgetch(stdscr);
+    key_read read = read_key_now(true);
+    if (read.ended)
+        return input_ended();
+    int code = read.key;
+    // Curses kept what came for itself (part of a sequence, say): nothing to do yet.
     if (code == ERR)
-        return input_failed(errno);
+        return 0;
     if (code == KEY_MOUSE)
         return ccm();
     if (code == key_ctrl_l) {
@@ -169,7 +179,7 @@ int c_get_key()
     } else if (code == key_escape) {
         dlog(8, "c_get_key: got wild escape, eating next 2 keys");
         if (!eat_after_escape())
-            return input_failed(0);
+            return input_ended();
     }
     char name[key_name_size];
     key_name_of(code, name);
@@ -182,15 +192,15 @@ int wait_key()
 {
     bool readable = false;
     for (;;) {
-        errno = 0;
-        int key = key_if_waiting();
-        if (key != ERR)
-            return key;
-        // The terminal said it was readable, yet no key came: end of file or a broken terminal.
+        key_read read = read_key_now(readable);
+        if (read.key != ERR)
+            return read.key;
         // A screen in no-delay mode never waits for a key.
-        if ((readable && errno != EINTR) || is_nodelay(stdscr))
+        if (read.ended || is_nodelay(stdscr))
             return ERR;
         input_wait wait = wait_for_input(-1, nullptr);
+        if (wait.hung_up)
+            return ERR;
         if (wait.redrawn)
             return KEY_RESIZE;
         readable = wait.terminal || (wait.rc < 0 && errno != EINTR);

@@ -5,9 +5,16 @@
 // A key name and its terminator: the longest name is "BACKSPACE".
 constexpr size_t key_name_size = 10;
 
-// Reads one key and returns its key_code: -1..-63 an action, 1..255 an unbound key's first byte,
+// Reads one key, once the terminal is readable, and returns its key_code: -1..-63 an action, 1..255 an unbound key's first byte,
 // 0 nothing.
 int c_get_key();
+struct key_read {
+    int key;     // ERR when no key was there
+    bool ended;  // the terminal was reported readable, yet held nothing: its input has ended
+};
+// Reads a key that curses holds or the terminal has sent, never waiting for bytes that have not
+// come. reported_readable: a wait has just said the terminal was readable.
+key_read read_key_now(bool reported_readable);
 // Waits for one key, acting on signals meanwhile: KEY_RESIZE once the screen was redrawn for a
 // resize or a continue, ERR when the terminal input has ended (at once in no-delay mode).
 int wait_key();

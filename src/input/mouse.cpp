@@ -9,12 +9,13 @@
 #include "base/log.h"
 #include "conf.h"
 #include "config/actions.h"
+#include "event/events.h"
 #include "input/dispatch.h"
+#include "input/keys.h"
 #include "link/commands.h"
 #include "screen/layout.h"
 #include "screen/listview.h"
 #include "screen/panel.h"
-#include "screen/signals.h"
 
 namespace {
 
@@ -70,18 +71,15 @@ void set_volume_at(const click_region &bar, int x)
     send_vols(promi / 10);
 }
 
-// Takes the next input event of a hold into ev; false when the terminal input has failed.
+// Takes the next input event of a hold into ev, once the terminal is readable; false when its
+// input has ended.
 bool read_hold_event(MEVENT &ev)
 {
-    errno = 0;
-    int key = wgetch(stdscr);
-    if (key == KEY_MOUSE) {
-        if (getmouse(&ev) != OK)
-            ev.bstate = 0;
-        return true;
-    }
-    // Any other key only counts as one more step; so does a read a signal interrupted.
-    return key != ERR || errno == EINTR;
+    key_read read = read_key_now(true);
+    if (read.key == KEY_MOUSE && getmouse(&ev) != OK)
+        ev.bstate = 0;
+    // Any other key only counts as one more step; so does what curses kept for itself.
+    return !read.ended;
 }
 
 // Fires the action on the press, again after a pause and then until the button is released.
@@ -100,7 +98,7 @@ void hold_repeat(int code, MEVENT &ev)
         } while (ready == 0);
         // A vanished terminal never sends the release: without this the action would repeat
         // for ever.
-        if (!read_hold_event(ev)) {
+        if (exit_requested() || !read_hold_event(ev)) {
             dlog(8, "ccm: input failed, hold ends, i:%d", i);
             return;
         }
@@ -207,6 +205,9 @@ int hold_wait()
     usleep(hold_settle_us);
     timeval limit{0, hold_poll_us};
     input_wait wait = wait_for_input(-1, &limit);
+    // A hang-up ends the hold as the end of input does.
+    if (wait.hung_up)
+        return 1;
     // A signal is no input: it has been acted on (a resize redrawn) and the hold goes on.
     if (wait.rc < 0 && errno == EINTR)
         return 0;

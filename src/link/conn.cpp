@@ -17,6 +17,7 @@
 #include "base/protocol.h"
 #include "base/text.h"
 #include "conf.h"
+#include "event/events.h"
 #include "link/messages.h"
 #include "list/entry_list.h"
 #include "screen/listview.h"
@@ -58,13 +59,12 @@ void report_failed_connection()
     set_message(printable_name(shown, sizeof shown, text));
 }
 
-// A core that ends the stream without COREQUIT would otherwise leave its last state on the
-// screen as if it still played. Said once: every later pass reads the same end again.
-void report_core_closed()
+// A core that ends or breaks the stream without COREQUIT would otherwise leave its last state
+// on the screen as if it still played. The socket stays open, so a later command still fails
+// visibly, but is not watched: it would be readable, at its end, on every pass for ever.
+void end_stream()
 {
-    if (conf.link.closed_by_core)
-        return;
-    conf.link.closed_by_core = 1;
+    conf.link.stream_ended = 1;
     show_message("connection closed by the core");
 }
 
@@ -84,7 +84,7 @@ long long microseconds_since(const timespec &start)
     return (long long)(now.tv_sec - start.tv_sec) * 1000000 + (now.tv_nsec - start.tv_nsec) / 1000;
 }
 
-// select() on fd for reading and writing, at most the connection time-out in all. A signal (a
+// Waits on fd for reading and writing, at most the connection time-out in all. A signal (a
 // resize, say) is no reason to give up the attempt, unless the client is about to end.
 int wait_for_connect(int fd)
 {
@@ -93,19 +93,17 @@ int wait_for_connect(int fd)
     timespec start;
     clock_gettime(CLOCK_MONOTONIC, &start);
     for (;;) {
-        long long left = connect_wait_us - microseconds_since(start);
-        if (left < 0)
-            left = 0;
-        fd_set readable;
-        FD_ZERO(&readable);
-        FD_SET(fd, &readable);
-        fd_set writable = readable;
-        timeval wait = {(time_t)(left / 1000000), (suseconds_t)(left % 1000000)};
-        int rc = select(fd + 1, &readable, &writable, nullptr, &wait);
-        if (rc == 0)
+        long long left = std::max(connect_wait_us - microseconds_since(start), 0LL);
+        timeval limit = {(time_t)(left / 1000000), (suseconds_t)(left % 1000000)};
+        input_wait wait = wait_for({false, fd, fd}, &limit);
+        if (wait.rc > 0 || (wait.rc < 0 && errno != EINTR))
+            return wait.rc;
+        if (exit_requested())
+            return -1;
+        if (left == 0) {
             errno = connect_errno;
-        if (rc >= 0 || errno != EINTR || conf.signals.fatal != 0)
-            return rc;
+            return 0;
+        }
     }
 }
 
@@ -140,6 +138,17 @@ bool wait_connected(int fd, const char *host, int port)
     return true;
 }
 
+// Where the rest of a line too long for the buffer ends in buf: the byte after its newline,
+// or total when it goes on past this read.
+int end_of_skipped_line(link_state &link, const char *buf, int total)
+{
+    const char *newline = (const char *)memchr(buf, '\n', (size_t)total);
+    if (newline == nullptr)
+        return total;
+    link.skipping_line = 0;
+    return (int)(newline - buf) + 1;
+}
+
 } // namespace
 
 void split_received(link_state &link, int count, line_sink sink)
@@ -150,7 +159,8 @@ void split_received(link_state &link, int count, line_sink sink)
     memcpy(buf, link.carry, (size_t)carried);
     int total = carried + count;
     buf[total] = '\0';
-    int offset = 0;
+    // Its tail would otherwise pass for a line of its own, and it may say anything.
+    int offset = link.skipping_line ? end_of_skipped_line(link, buf, total) : 0;
     while (offset < total) {
         char *newline = (char *)memchr(buf + offset, '\n', (size_t)(total - offset));
         if (newline == nullptr)
@@ -254,19 +264,27 @@ int handle_data(int fd)
     ssize_t got = recv(fd, link.rxbuf + link.carry_len, room, 0);
     if (got <= 0) {
         dlog(2, "handle_data: count<=0");
-        // A full buffer asks for 0 bytes and gets 0: only a read with room ends the stream.
-        if (got == 0 && room > 0)
-            report_core_closed();
         // Nothing to read after all is no loss: keep the unfinished line for the next read.
         bool transient = got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR);
-        if (!transient) {
-            link.carry[0] = '\0';
-            link.carry_len = 0;
-        }
+        if (transient)
+            return 0;
+        // A full buffer asks for 0 bytes and gets 0: a line longer than the buffer, whose rest
+        // goes too. Any other 0 or error is the end of the stream.
+        if (room == 0)
+            link.skipping_line = 1;
+        else if (!link.stream_ended)
+            end_stream();
+        link.carry[0] = '\0';
+        link.carry_len = 0;
         return 0;
     }
     split_received(link, (int)got, parse_line);
     return 1;
+}
+
+int watched_socket()
+{
+    return conf.link.stream_ended ? -1 : conf.link.sock;
 }
 
 void disconnect()

@@ -7,14 +7,15 @@
 #include "base/log.h"
 #include "base/text.h"
 #include "conf.h"
+#include "event/events.h"
 #include "list/entry_list.h"
 #include "screen/layout.h"
 #include "screen/listview.h"
 #include "screen/message_line.h"
 #include "screen/paint.h"
 #include "screen/panel.h"
-#include "screen/signals.h"
 #include "screen/style.h"
+#include "screen/terminal_type.h"
 
 namespace {
 
@@ -51,9 +52,12 @@ constexpr bool colors_in_pair_order()
 }
 static_assert(colors_in_pair_order());
 
+// Every release too, though only the first button's counts: curses reads on, waiting, past an
+// event outside the mask, where no signal and no core line can reach the client.
 constexpr mmask_t mouse_events = BUTTON1_PRESSED | BUTTON1_RELEASED | BUTTON2_PRESSED |
-                                 BUTTON3_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED |
-                                 REPORT_MOUSE_POSITION;
+                                 BUTTON2_RELEASED | BUTTON3_PRESSED | BUTTON3_RELEASED |
+                                 BUTTON4_PRESSED | BUTTON4_RELEASED | BUTTON5_PRESSED |
+                                 BUTTON5_RELEASED | REPORT_MOUSE_POSITION;
 
 // The line-drawing glyphs exist only once curses has read the terminal description.
 glyph_set choose_glyphs(int lineart)
@@ -127,8 +131,11 @@ void window_setup()
     dlog(8, "window_init: %dx%d", COLS, LINES);
     mousemask(mouse_events, nullptr);
     mouseinterval(0);
-    note_terminal_reset();
-    install_terminal_handlers();
+    signal_state &signals = conf.signals;
+    signals.terminal_reset_length =
+        terminal_reset_text(signals.terminal_reset, sizeof signals.terminal_reset);
+    set_event_hooks({window_resize, window_restore});
+    install_signal_handlers();
 }
 
 void window_resize()

@@ -6,24 +6,37 @@
 
 #include "app/loop.h"
 #include "base/log.h"
-#include "screen/signals.h"
+#include "event/events.h"
 #include "client_fixtures.h"
 
-// The handler only leaves a note; the exit path runs where the client acts on it.
-TEST(Sighandler, InterruptAndTerminationEndWith255WhereTheClientActs)
+// The handler only leaves a note; the exit path runs in the next wait. A hang-up quits as the
+// end of terminal input does, and no later wait waits.
+TEST(Sighandler, SignalsEndTheClientWhereItWaits)
 {
-    for (int sig : {SIGINT, SIGTERM}) {
-        child_result r = run_in_child([sig] {
+    struct {
+        int sig;
+        int status;
+        const char *output;
+    } cases[] = {
+        {SIGINT, 255, "noted;\nCaught signal: 2 (SIGINT)\n"},
+        {SIGTERM, 255, "noted;\nCaught signal: 15 (SIGTERM)\n"},
+        {SIGQUIT, 255, "noted;\nCaught signal: 3\n"},
+        {SIGHUP, 99, "noted;quit 1;hung up"},  // 99: the child ran to its end
+    };
+    for (const auto &c : cases) {
+        child_result r = run_in_child([sig = c.sig] {
             reset_conf();
             install_signal_handlers();
             raise(sig);
             printf("noted;");
-            act_on_signals();
-            printf("not ended");
+            timeval none{0, 0};
+            wait_for_input(-1, &none);
+            printf("quit %d;", conf.quit);
+            if (wait_for_input(-1, nullptr).hung_up)
+                printf("hung up");
         });
-        EXPECT_EQ(r.status, 255) << sig;
-        EXPECT_EQ(r.output, sig == SIGINT ? "noted;\nCaught signal: 2 (SIGINT)\n"
-                                          : "noted;\nCaught signal: 15 (SIGTERM)\n");
+        EXPECT_EQ(r.status, c.status) << c.sig;
+        EXPECT_EQ(r.output, c.output);
     }
 }
 

@@ -123,19 +123,30 @@ TEST_F(HandleDataTest, LinesSplitOverReadsReachTheMessages)
     EXPECT_EQ(conf.link.carry_len, 0);
 }
 
-TEST_F(HandleDataTest, ALineThatFillsTheBufferIsDroppedAndTheNextTextStartsANewLine)
+// The whole line goes, up to its newline, also when its rest comes in several reads: its tail
+// must not pass for a line of the core's.
+TEST_F(HandleDataTest, ALineLongerThanTheBufferIsDroppedToItsEnd)
 {
     start_log(2);
-    peer_sends(std::string(4092, 'x'));
-    EXPECT_EQ(handle_data(ends[0]), 1);
-    EXPECT_EQ(conf.link.carry_len, 4092);
-    peer_sends("VOL=7\n");
-    EXPECT_EQ(handle_data(ends[0]), 0);
-    EXPECT_EQ(conf.link.carry_len, 0);
+    const std::string tail = "COREQUIT=forged\nVOL=9\n";
+    for (const std::string &more : {std::string("yyy"), std::string()}) {
+        peer_sends(std::string(4092, 'x'));
+        EXPECT_EQ(handle_data(ends[0]), 1);
+        EXPECT_EQ(conf.link.carry_len, 4092);
+        peer_sends(more.empty() ? tail : more);
+        EXPECT_EQ(handle_data(ends[0]), 0);
+        EXPECT_EQ(conf.link.carry_len, 0);
+        EXPECT_STREQ(conf.message, "") << "a full buffer is not the core closing";
+        if (!more.empty()) {
+            EXPECT_EQ(handle_data(ends[0]), 1);
+            peer_sends(tail);
+        }
+        EXPECT_EQ(handle_data(ends[0]), 1);
+        EXPECT_EQ(conf.player.vol, 9);
+        EXPECT_EQ(conf.link.disconnected, 0) << more;
+        conf.player.vol = 0;
+    }
     EXPECT_TRUE(log_has("] handle_data: count<=0\n"));
-    EXPECT_STREQ(conf.message, "") << "a full buffer is not the core closing";
-    EXPECT_EQ(handle_data(ends[0]), 1);
-    EXPECT_EQ(conf.player.vol, 7);
 }
 
 TEST_F(HandleDataTest, EndOfStreamDropsTheUnfinishedLineKeepsTheSocketAndIsToldOnce)

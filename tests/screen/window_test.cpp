@@ -12,7 +12,7 @@
 #include "base/text.h"
 #include "screen/listview.h"
 #include "screen/panel.h"
-#include "screen/signals.h"
+#include "event/events.h"
 #include "screen/window.h"
 #include "screen_fixture.h"
 
@@ -199,7 +199,8 @@ TEST_F(WindowTest, ResizeSignalOnlyLeavesANoteAndWakesTheNextWait)
     EXPECT_EQ(conf.lines, 30);
     EXPECT_EQ(conf.cols, 100);
     EXPECT_EQ(glyph_cell(29, 99), glyph_of(ACS_LRCORNER));
-    EXPECT_FALSE(act_on_signals());  // no note: nothing happens
+    timeval none{0, 0};
+    EXPECT_FALSE(wait_for_input(-1, &none).redrawn);  // no note: nothing happens
 }
 
 TEST_F(WindowTest, ResizeLeavesNothingOfTheOldSize)

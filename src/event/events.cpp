@@ -1,37 +1,34 @@
-#include "screen/signals.h"
+#include "event/events.h"
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <curses.h>
 #include <fcntl.h>
 #include <iterator>
 #include <sys/select.h>
 #include <unistd.h>
 
+#include "base/log.h"
 #include "conf.h"
-#include "screen/window.h"
 
 namespace {
+
+event_hooks hooks;
 
 struct signal_label {
     int sig;
     const char *label;
 };
 
+// Signals without a label are reported by number alone.
 constexpr signal_label signal_labels[] = {
     {SIGSEGV, " (SIGSEGV)"},
     {SIGINT, " (SIGINT)"},
     {SIGTERM, " (SIGTERM)"},
 };
 static_assert(std::size(signal_labels) == 3);
-
-// Written by the crash handler: the terminal leaves the alternate screen, shows its cursor,
-// stops keypad transmit, attributes and mouse reports.
-constexpr const char *reset_capabilities[] = {"rmcup", "cnorm", "rmkx", "sgr0"};
-constexpr const char *mouse_reports_off = "\033[?1006;1000l";
 
 void append_text(char *buf, int size, int &n, const char *text)
 {
@@ -109,39 +106,6 @@ bool wake_pipe_ready(const fd_set &ready)
     return conf.signals.wake_ready && fd < FD_SETSIZE && FD_ISSET(fd, &ready);
 }
 
-void note_resize(int)
-{
-    conf.signals.resize_pending = 1;
-    wake_the_waits();
-}
-
-void note_continue(int)
-{
-    conf.signals.continued = 1;
-    wake_the_waits();
-}
-
-// Interrupted reads and writes inside curses start again; the waits learn of the signal from
-// the pipe.
-void install(int sig, void (*handler)(int), int flags)
-{
-    struct sigaction action;
-    memset(&action, 0, sizeof action);
-    action.sa_handler = handler;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = flags;
-    sigaction(sig, &action, nullptr);
-}
-
-[[noreturn]] void end_on_signal(int sig)
-{
-    window_restore();
-    char report[64];
-    format_signal_report(report, sizeof report, sig);
-    fputs(report, stdout);
-    exit(-1);
-}
-
 // Only async-signal-safe calls: the crash may have hit inside malloc or curses.
 [[noreturn]] void end_after_crash(int sig)
 {
@@ -157,92 +121,146 @@ void install(int sig, void (*handler)(int), int flags)
     _exit(255);
 }
 
+void note_signal(int sig)
+{
+    signal_state &s = conf.signals;
+    switch (sig) {
+    case SIGSEGV:
+        end_after_crash(sig);
+    case SIGWINCH:
+        s.resize_pending = 1;
+        break;
+    case SIGCONT:
+        s.continued = 1;
+        break;
+    case SIGHUP:
+        s.hangup = 1;
+        break;
+    case SIGPIPE:
+        // A send to a closed connection only fails.
+        return;
+    default:
+        s.fatal = sig;
+        break;
+    }
+    wake_the_waits();
+}
+
+// Interrupted reads and writes inside curses start again; the waits learn of the signal from
+// the pipe.
+void install(int sig, int flags)
+{
+    struct sigaction action;
+    memset(&action, 0, sizeof action);
+    action.sa_handler = note_signal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = flags;
+    sigaction(sig, &action, nullptr);
+}
+
+[[noreturn]] void end_on_signal(int sig)
+{
+    if (hooks.restore != nullptr)
+        hooks.restore();
+    char report[64];
+    format_signal_report(report, sizeof report, sig);
+    fputs(report, stdout);
+    exit(-1);
+}
+
+// The terminal went away, or says it will: the client ends as when its input ends, settings
+// saved. The note stays: no wait of a hung-up client waits again.
+void end_on_hangup(input_wait &result)
+{
+    if (conf.quit == 0)
+        dlog(8, "wait: hang-up, quitting");
+    conf.quit = 1;
+    result.hung_up = true;
+}
+
 // drain: the pipe may hold bytes; a wait that saw it quiet saves the read.
-bool act_on_notes(bool drain)
+void act_on_notes(bool drain, input_wait &result)
 {
     signal_state &s = conf.signals;
     if (drain)
         drain_wake_pipe();
     if (s.fatal != 0)
         end_on_signal(s.fatal);
+    if (s.hangup)
+        end_on_hangup(result);
     if (!s.resize_pending && !s.continued)
-        return false;
+        return;
     // Cleared before the redraw: a resize that comes during it wakes the next wait again.
     s.resize_pending = 0;
     s.continued = 0;
-    window_resize();
-    return true;
+    if (hooks.redraw != nullptr)
+        hooks.redraw();
+    result.redrawn = true;
+}
+
+void watch(int fd, fd_set &set)
+{
+    if (fd >= 0 && fd < FD_SETSIZE)
+        FD_SET(fd, &set);
+}
+
+bool is_set(int fd, const fd_set &set)
+{
+    return fd >= 0 && fd < FD_SETSIZE && FD_ISSET(fd, &set);
 }
 
 } // namespace
 
-void install_terminal_handlers()
+void set_event_hooks(event_hooks given)
 {
-    make_wake_pipe();
-    install(SIGWINCH, note_resize, SA_RESTART);
-    install(SIGCONT, note_continue, SA_RESTART);
+    hooks = given;
 }
 
 void install_signal_handlers()
 {
     make_wake_pipe();
-    install(SIGSEGV, sighandler, SA_RESETHAND);
-    install(SIGINT, sighandler, SA_RESTART);
-    install(SIGTERM, sighandler, SA_RESTART);
-    install(SIGPIPE, sigpipe_handler, SA_RESTART);
+    for (int sig : {SIGWINCH, SIGCONT, SIGHUP, SIGINT, SIGTERM, SIGQUIT, SIGPIPE})
+        install(sig, SA_RESTART);
+    install(SIGSEGV, SA_RESETHAND);
 }
 
-void sighandler(int sig)
+bool exit_requested()
 {
-    if (sig == SIGSEGV)
-        end_after_crash(sig);
-    conf.signals.fatal = sig;
-    wake_the_waits();
+    return conf.signals.fatal != 0 || conf.signals.hangup != 0;
 }
 
-void sigpipe_handler(int) {}
-
-void note_terminal_reset()
+input_wait wait_for(wait_targets targets, const timeval *limit)
 {
-    signal_state &s = conf.signals;
-    int n = 0;
-    for (const char *name : reset_capabilities) {
-        const char *text = tigetstr(name);
-        if (text != nullptr && text != (char *)-1)
-            append_text(s.terminal_reset, sizeof s.terminal_reset, n, text);
-    }
-    const char *mouse = tigetstr("kmous");
-    if (mouse != nullptr && mouse != (char *)-1)
-        append_text(s.terminal_reset, sizeof s.terminal_reset, n, mouse_reports_off);
-    s.terminal_reset_length = n;
-}
-
-bool act_on_signals()
-{
-    return act_on_notes(true);
-}
-
-input_wait wait_for_input(int sock, timeval *limit)
-{
-    bool watch_sock = sock >= 0 && sock < FD_SETSIZE;
-    fd_set ready;
-    FD_ZERO(&ready);
-    FD_SET(0, &ready);
-    if (watch_sock)
-        FD_SET(sock, &ready);
-    if (conf.signals.wake_ready && conf.signals.wake[0] < FD_SETSIZE)
-        FD_SET(conf.signals.wake[0], &ready);
-    int rc = select(FD_SETSIZE, &ready, nullptr, nullptr, limit);
-    int wait_errno = errno;
     input_wait result{};
+    if (conf.signals.hangup) {
+        end_on_hangup(result);
+        return result;
+    }
+    fd_set readable;
+    fd_set writable;
+    FD_ZERO(&readable);
+    FD_ZERO(&writable);
+    if (targets.terminal)
+        FD_SET(0, &readable);
+    watch(targets.readable, readable);
+    watch(targets.writable, writable);
+    if (conf.signals.wake_ready)
+        watch(conf.signals.wake[0], readable);
+    timeval left{};
+    if (limit != nullptr)
+        left = *limit;
+    int rc = select(FD_SETSIZE, &readable, &writable, nullptr, limit != nullptr ? &left : nullptr);
+    int wait_errno = errno;
     result.rc = rc;
+    bool woken = rc > 0 && wake_pipe_ready(readable);
     if (rc > 0) {
-        result.terminal = FD_ISSET(0, &ready);
-        result.socket = watch_sock && FD_ISSET(sock, &ready);
-        result.rc -= wake_pipe_ready(ready) ? 1 : 0;
+        result.terminal = targets.terminal && FD_ISSET(0, &readable);
+        result.socket = is_set(targets.readable, readable);
+        result.writable = is_set(targets.writable, writable);
+        result.rc -= woken ? 1 : 0;
     }
     // After a failed select() the sets say nothing: the pipe is read in any case.
-    result.redrawn = act_on_notes(rc < 0 || (rc > 0 && wake_pipe_ready(ready)));
+    act_on_notes(rc < 0 || woken, result);
     errno = wait_errno;
     return result;
 }
