@@ -49,7 +49,15 @@ TEST_F(CoreLink, TheAddressShowsWhileTheAttemptWaits)
     EXPECT_TRUE(wait_until(client, [&] { return message_text(screen()) == trying; }, 4000));
 }
 
-TEST_F(CoreLink, ACoreThatClosesWithoutAWordIsToldAndLaterCommandsFailVisibly)
+// How often the process went to sleep so far: each wake-up ends in one.
+long sleeps(pid_t pid)
+{
+    std::string status = file_text("/proc/" + std::to_string(pid) + "/status");
+    size_t at = status.find("\nvoluntary_ctxt_switches:");
+    return at == std::string::npos ? -1 : strtol(status.c_str() + at + 26, nullptr, 10);
+}
+
+TEST_F(CoreLink, ACoreThatClosesWithoutAWordIsToldCostsNothingAndLaterCommandsFailVisibly)
 {
     ASSERT_NO_FATAL_FAILURE(start_and_greet(24, 80));
     ASSERT_TRUE(peer_send(peer, "STATE=3\nTIME=2\n"));
@@ -58,6 +66,11 @@ TEST_F(CoreLink, ACoreThatClosesWithoutAWordIsToldAndLaterCommandsFailVisibly)
     peer.conn_fd = -1;
     EXPECT_TRUE(wait_until(
         client, [&] { return message_text(screen()) == "connection closed by the core"; }, 5000));
+    // A socket at its end is always readable: watched, it would wake the client 100 times a
+    // second.
+    long before = sleeps(client.pid);
+    pump(client, scaled_ms(500));
+    EXPECT_LE(sleeps(client.pid) - before, 2);
     // The first send may still leave; the core's side answers it with a reset.
     type(client, "]");
     type(client, "]");

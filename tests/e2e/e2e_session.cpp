@@ -381,14 +381,26 @@ void press(client_process &client, VTermKey key)
     vt_key(client.term, key);
 }
 
-void mouse_press(client_process &client, int row, int col)
+void mouse_press(client_process &client, int row, int col, int button)
 {
-    vt_mouse_button(client.term, row, col, true);
+    vt_mouse_button(client.term, row, col, true, button);
 }
 
-void mouse_release(client_process &client, int row, int col)
+void mouse_release(client_process &client, int row, int col, int button)
 {
-    vt_mouse_button(client.term, row, col, false);
+    vt_mouse_button(client.term, row, col, false, button);
+}
+
+int unread_input(const client_process &client)
+{
+    const char *name = ptsname(client.master);
+    int terminal = name != nullptr ? open(name, O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC) : -1;
+    int count = -1;
+    if (terminal >= 0 && ioctl(terminal, FIONREAD, &count) != 0)
+        count = -1;
+    if (terminal >= 0)
+        close(terminal);
+    return count;
 }
 
 void resize(client_process &client, int rows, int cols)

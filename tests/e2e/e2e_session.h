@@ -72,12 +72,14 @@ int wait_exit(client_process &client, int timeout_ms = 5000);
 // Bytes typed on the keyboard (plain characters, control characters).
 void type(client_process &client, const std::string &bytes);
 void press(client_process &client, VTermKey key);
-// The left mouse button at a cell. A person's click leaves time between press and release; a
-// test waits for the press to take effect before it releases.
-void mouse_press(client_process &client, int row, int col);
-void mouse_release(client_process &client, int row, int col);
+// A mouse button (1 left, 2 middle, 3 right) at a cell. A person's click leaves time between
+// press and release; a test waits for the press to take effect before it releases.
+void mouse_press(client_process &client, int row, int col, int button = 1);
+void mouse_release(client_process &client, int row, int col, int button = 1);
 // Resizes the terminal and the emulated screen, and tells the client.
 void resize(client_process &client, int rows, int cols);
+// Bytes typed that the client has not read yet; -1 when that cannot be told.
+int unread_input(const client_process &client);
 // Closes the terminal's other side, as when the terminal window goes away.
 void close_terminal(client_process &client);
 

@@ -158,12 +158,6 @@ TEST_P(Keyboard, EveryKeySendsItsBoundCommandOrNothing)
 INSTANTIATE_TEST_SUITE_P(TerminalTypes, Keyboard,
                          ::testing::Values("xterm", "xterm-256color", "screen-256color",
                                            "tmux-256color", "linux", "vt220", "rxvt-unicode"),
-                         [](const auto &info) {
-                             std::string name = info.param;
-                             for (char &c : name)
-                                 if (c == '-')
-                                     c = '_';
-                             return name;
-                         });
+                         terminal_test_name);
 
 } // namespace

@@ -102,6 +102,16 @@ protected:
     }
 };
 
+// A terminal type as a test's name, which may hold no "-".
+inline std::string terminal_test_name(const ::testing::TestParamInfo<const char *> &info)
+{
+    std::string name = info.param;
+    for (char &c : name)
+        if (c == '-')
+            c = '_';
+    return name;
+}
+
 // The client against a scripted core, which sends what the test gives it. Base is the gtest class
 // to derive from (::testing::TestWithParam for a parameterised test).
 template <typename Base = ::testing::Test> class ScriptedCore : public Base {

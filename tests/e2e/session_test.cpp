@@ -217,17 +217,24 @@ TEST_F(Session, QuitTellsOnTheRestoredTerminalWhyNothingWasSaved)
     EXPECT_NE(vt_dump(screen()).find(told), std::string::npos) << vt_dump(screen());
 }
 
-TEST_F(Session, InterruptExitsWith255AndSavesNothing)
+// Ctrl-C, and Ctrl-\ beside the Stop key.
+TEST_F(Session, InterruptAndQuitKeysExitWith255AndSaveNothing)
 {
     launch();
-    type(client, "\x03");
-    ASSERT_NO_FATAL_FAILURE(expect_exit(client, 255));
-    EXPECT_FALSE(file_exists(conf_file_path(client)));
-    EXPECT_FALSE(screen().altscreen);
-    bool told = false;
-    for (int row = 0; row < screen().rows; row++)
-        told = told || vt_row(screen(), row).find("Caught signal: 2 (SIGINT)") != std::string::npos;
-    EXPECT_TRUE(told) << vt_dump(screen());
+    for (const auto &[key, report] : {std::pair{"\x03", "Caught signal: 2 (SIGINT)"},
+                                      std::pair{"\x1c", "Caught signal: 3 "}}) {
+        if (client.exited) {
+            stop_client(client);
+            start_client(client, sim.port, 24, 80);
+            ASSERT_TRUE(wait_for([&] { return shows_root_list(screen()); }));
+        }
+        type(client, key);
+        ASSERT_NO_FATAL_FAILURE(expect_exit(client, 255));
+        EXPECT_FALSE(file_exists(conf_file_path(client)));
+        EXPECT_FALSE(screen().altscreen);
+        EXPECT_EQ(screen().mouse_mode, VTERM_PROP_MOUSE_NONE);
+        EXPECT_NE(vt_dump(screen()).find(report), std::string::npos) << vt_dump(screen());
+    }
 }
 
 TEST_F(Session, ResizeRedrawsAtTheNewSize)

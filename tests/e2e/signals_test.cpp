@@ -285,4 +285,30 @@ TEST_F(Signals, AVanishedTerminalWithHangUpsIgnoredEndsTheClientAsQuitDoes)
     EXPECT_NE(saved.find("k_quit=q\n"), std::string::npos) << saved;
 }
 
+// Releases of the middle and the right button are events the client takes: none leaves it reading
+// on inside curses, where no signal, resize or core line reaches it. Both mouse encodings.
+class OtherButtons : public ScriptedCore<::testing::TestWithParam<const char *>> {};
+
+TEST_P(OtherButtons, AfterTheirReleasesCoreLinesResizesAndSignalsNeedNoKey)
+{
+    client.terminal_type = GetParam();
+    ASSERT_NO_FATAL_FAILURE(start_and_greet(24, 80));
+    for (int button : {2, 3}) {
+        mouse_press(client, 5, 10, button);
+        // A person's release comes apart from the press.
+        ASSERT_TRUE(wait_until(client, [&] { return unread_input(client) == 0; }, 5000));
+        mouse_release(client, 5, 10, button);
+    }
+    ASSERT_TRUE(peer_send(peer, "VOL=42\n"));
+    EXPECT_TRUE(wait_until(client, [&] { return volume_field(screen()) == " 42"; }, 5000));
+    resize(client, 30, 100);
+    EXPECT_TRUE(wait_until(client, [&] { return frame_problem(screen()).empty(); }, 5000))
+        << frame_problem(screen());
+    kill(client.pid, SIGTERM);
+    ASSERT_NO_FATAL_FAILURE(expect_exit(client, 255, 1000));
+}
+
+INSTANTIATE_TEST_SUITE_P(MouseEncodings, OtherButtons,
+                         ::testing::Values("xterm-256color", "tmux-256color"), terminal_test_name);
+
 } // namespace

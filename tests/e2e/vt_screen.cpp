@@ -264,8 +264,8 @@ std::string vt_key_bytes(vt_screen &term, VTermKey key)
     return std::string(bytes, length);
 }
 
-void vt_mouse_button(vt_screen &term, int row, int col, bool pressed)
+void vt_mouse_button(vt_screen &term, int row, int col, bool pressed, int button)
 {
     vterm_mouse_move(term.vt, row, col, VTERM_MOD_NONE);
-    vterm_mouse_button(term.vt, 1, pressed, VTERM_MOD_NONE);
+    vterm_mouse_button(term.vt, button, pressed, VTERM_MOD_NONE);
 }

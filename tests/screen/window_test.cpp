@@ -10,9 +10,10 @@
 
 #include "base/log.h"
 #include "base/text.h"
+#include "event/events.h"
+#include "screen/help.h"
 #include "screen/listview.h"
 #include "screen/panel.h"
-#include "event/events.h"
 #include "screen/window.h"
 #include "screen_fixture.h"
 
@@ -201,6 +202,45 @@ TEST_F(WindowTest, ResizeSignalOnlyLeavesANoteAndWakesTheNextWait)
     EXPECT_EQ(glyph_cell(29, 99), glyph_of(ACS_LRCORNER));
     timeval none{0, 0};
     EXPECT_FALSE(wait_for_input(-1, &none).redrawn);  // no note: nothing happens
+}
+
+template <size_t n> void fill_text(char (&field)[n], char c)
+{
+    memset(field, c, n - 1);
+    field[n - 1] = '\0';
+}
+
+// Every element at every small size and at a few extreme ones, with every text at its capacity:
+// under the sanitizers, any index or pointer computed from a width or height below zero shows.
+TEST_F(WindowTest, EverySizeDrawsEveryElementWithinTheScreen)
+{
+    conf.lineart = 2;
+    player_state &p = conf.player;
+    for (auto *text : {&p.title, &p.artist, &p.album, &p.comment, &p.core_version})
+        fill_text(*text, 'T');
+    fill_text(p.year, 'Y');
+    fill_text(p.list_name, 'L');
+    fill_text(conf.message, 'M');
+    for (int i = 0; i < 3; i++)
+        add(std::string(1000, 'a' + i), i - 1);
+    conf.list.cur = 1;
+    std::vector<std::pair<int, int>> sizes{{2, 300}, {100, 2}};
+    for (int rows = 1; rows <= 10; rows++)
+        for (int cols = 1; cols <= 12; cols++)
+            sizes.emplace_back(rows, cols);
+    open_test_screen(1, 1);
+    for (auto [rows, cols] : sizes) {
+        resize_test_screen(rows, cols);
+        scrollto(2, 0);
+        show_now_playing();
+        for (void (*screen)() : {draw_help, draw_help, draw_info, draw_info})
+            screen();
+        set_message(conf.message);
+        // Where the list has rows, the screens gave them back.
+        if (rows >= 8 && cols >= 5) {
+            ASSERT_EQ(screen_row(1, 2, 2), "a") << rows << "x" << cols;
+        }
+    }
 }
 
 TEST_F(WindowTest, ResizeLeavesNothingOfTheOldSize)
