@@ -141,6 +141,7 @@ struct conf_record {
     char remote_host[256];
     char conf_path[256];
     int conf_path_ok;           // 0 when HOME could not give a usable path: nothing is saved
+    int save_error;             // errno of the call that made the last save fail; 0 if none
     char keys[action_count][key_name_capacity];
     int argc;
     char **argv;
