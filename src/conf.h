@@ -157,6 +157,7 @@ struct conf_record {
     termios saved_termios[3];
     int termios_saved[3];       // 1 where saved_termios holds the settings of that descriptor
     char message[256];
+    char now_playing[256];      // the text this run last wrote to the now-playing file
     click_region click_regions[click_region_count];
     list_view_state view;
 
