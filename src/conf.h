@@ -141,6 +141,7 @@ struct conf_record {
     char remote_host[256];
     char conf_path[256];
     int conf_path_ok;           // 0 when HOME could not give a usable path: nothing is saved
+    int save_error;             // errno of the call that made the last save fail; 0 if none
     char keys[action_count][key_name_capacity];
     int argc;
     char **argv;
@@ -156,6 +157,7 @@ struct conf_record {
     termios saved_termios[3];
     int termios_saved[3];       // 1 where saved_termios holds the settings of that descriptor
     char message[256];
+    char now_playing[256];      // the text this run last wrote to the now-playing file
     click_region click_regions[click_region_count];
     list_view_state view;
 

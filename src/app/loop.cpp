@@ -13,6 +13,7 @@
 #include "input/keys.h"
 #include "link/conn.h"
 #include "list/entry_list.h"
+#include "screen/panel.h"
 #include "screen/terminal_type.h"
 #include "screen/window.h"
 
@@ -75,6 +76,8 @@ void check_input()
         if (traced)
             trace_append(trace, sizeof trace, "[S]");
     }
+    // Once per pass, however many tag lines came in it.
+    follow_now_playing();
     if (traced) {
         trace_append(trace, sizeof trace, "[..DONE]");
         dlog(conf.debug, "%s", trace);

@@ -133,11 +133,10 @@ bool split_conf_line(char *line, const char **key, const char **value)
 {
     if (line[0] == '#')
         return false;
+    // A last line without a newline counts like any other: an editor may leave it so.
     size_t length = strlen(line);
     if (length > 0 && line[length - 1] == '\n')
         line[length - 1] = '\0';
-    else if (length < (size_t)line_capacity)
-        return false;
     char *equals = strchr(line, '=');
     if (equals == nullptr || (size_t)(equals - line) > config_key_limit)
         return false;
@@ -290,26 +289,36 @@ static bool write_conf(FILE *file)
     return ok;
 }
 
+static bool name_too_long()
+{
+    errno = ENAMETOOLONG;
+    return false;
+}
+
 // Follows symbolic links so that saving replaces the file a link points to, not the link.
+// False, with errno set, when the path cannot be followed.
 static bool resolve_links(const char *path, char *target, size_t size)
 {
     if (snprintf(target, size, "%s", path) >= (int)size)
-        return false;
+        return name_too_long();
     for (int hop = 0; hop < link_hop_limit; hop++) {
         struct stat info;
         if (lstat(target, &info) != 0 || !S_ISLNK(info.st_mode))
             return true;
         char link[PATH_MAX];
         ssize_t length = readlink(target, link, sizeof link);
-        if (length < 0 || (size_t)length >= sizeof link)
+        if (length < 0)
             return false;
+        if ((size_t)length >= sizeof link)
+            return name_too_long();
         link[length] = '\0';
         const char *slash = strrchr(target, '/');
         size_t dir_length = (link[0] == '/' || slash == nullptr) ? 0 : slash - target + 1;
         if (dir_length + length >= size)
-            return false;
+            return name_too_long();
         memcpy(target + dir_length, link, length + 1);
     }
+    errno = ELOOP;
     return false;
 }
 
@@ -326,6 +335,36 @@ static void copy_mode(int fd, const char *target)
     fchmod(fd, 0666 & ~mask);
 }
 
+// A file the user may not write was protected on purpose. One without any write bit was made
+// read-only and stays so even for root, who may write anything: editors refuse it too.
+static bool may_replace(const char *target)
+{
+    struct stat info;
+    if (stat(target, &info) == 0 && (info.st_mode & 0222) == 0) {
+        errno = EACCES;
+        return false;
+    }
+    return faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) == 0;
+}
+
+// Closes a written file; false when writing or closing failed, errno naming the first failure.
+static bool close_written(FILE *file, bool written)
+{
+    int error = errno;
+    bool closed = fclose(file) == 0;
+    if (!written)
+        errno = error;
+    return written && closed;
+}
+
+// Removes the unfinished file; errno keeps the reason it was given up.
+static void discard(const char *temp)
+{
+    int error = errno;
+    unlink(temp);
+    errno = error;
+}
+
 // The directory takes no new file but the file itself may be written: rewrite it where it is,
 // keeping its owner and mode, and cut the old text only once the new one is written.
 static bool rewrite_in_place(const char *target)
@@ -335,17 +374,19 @@ static bool rewrite_in_place(const char *target)
         return false;
     FILE *file = fdopen(fd, "w");
     if (file == nullptr) {
+        int error = errno;
         close(fd);
+        errno = error;
         return false;
     }
     bool ok = write_conf(file) && fflush(file) == 0;
     long length = ok ? ftell(file) : -1;
     ok = ok && length >= 0 && ftruncate(fd, length) == 0 && fsync(fd) == 0;
-    return fclose(file) == 0 && ok;
+    return close_written(file, ok);
 }
 
 // Writes the whole file beside the target and renames it over the target only when complete.
-// A target the user may not write was protected on purpose and stays as it is.
+// False, with errno of the failing call, when nothing was saved.
 static bool replace_conf_file(const char *path)
 {
     char target[PATH_MAX];
@@ -353,10 +394,10 @@ static bool replace_conf_file(const char *path)
     if (!resolve_links(path, target, sizeof target))
         return false;
     bool exists = access(target, F_OK) == 0;
-    if (exists && faccessat(AT_FDCWD, target, W_OK, AT_EACCESS) != 0)
+    if (exists && !may_replace(target))
         return false;
     if (snprintf(temp, sizeof temp, "%s.XXXXXX", target) >= (int)sizeof temp)
-        return false;
+        return name_too_long();
     int fd = mkstemp(temp);
     if (fd < 0)
         return exists && (errno == EACCES || errno == EPERM) && rewrite_in_place(target);
@@ -364,23 +405,29 @@ static bool replace_conf_file(const char *path)
     FILE *file = fdopen(fd, "w");
     if (file == nullptr) {
         close(fd);
-        unlink(temp);
+        discard(temp);
         return false;
     }
     bool ok = write_conf(file) && fflush(file) == 0 && fsync(fd) == 0;
-    ok = fclose(file) == 0 && ok;
-    ok = ok && rename(temp, target) == 0;
+    ok = close_written(file, ok) && rename(temp, target) == 0;
     if (!ok)
-        unlink(temp);
+        discard(temp);
     return ok;
 }
 
 bool save_conf()
 {
-    return !conf.conf_path_ok || replace_conf_file(conf.conf_path);
+    conf.save_error = 0;
+    errno = 0;
+    if (!conf.conf_path_ok || replace_conf_file(conf.conf_path))
+        return true;
+    // Every failing call sets errno; EIO stands in should one not.
+    conf.save_error = errno != 0 ? errno : EIO;
+    return false;
 }
 
 void print_save_failure()
 {
     printf("save_conf: can't open for writing (%s)\n", conf.conf_path);
+    printf("save_conf: %s\n", strerror(conf.save_error));
 }

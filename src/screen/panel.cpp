@@ -242,8 +242,25 @@ static bool draw_now_playing()
     return true;
 }
 
+// Writes the now-playing file and notes what it holds.
+static void put_now_playing_file(const char *text)
+{
+    write_now_playing_file(text);
+    zt_strncpy(conf.now_playing, text, sizeof conf.now_playing - 1);
+}
+
 void show_now_playing()
 {
     if (draw_now_playing())
-        write_now_playing_file(conf.message);
+        put_now_playing_file(conf.message);
+}
+
+void follow_now_playing()
+{
+    if (!playing_entry_listed() || !has_tags(conf.player))
+        return;
+    char text[sizeof conf.message];
+    format_now_playing(text, sizeof text, conf.player);
+    if (strcmp(text, conf.now_playing) != 0)
+        put_now_playing_file(text);
 }

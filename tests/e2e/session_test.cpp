@@ -1,6 +1,8 @@
 // A user's session with the real client against the simulated core, read back from an emulated
 // xterm: what the screen shows after each key, click, resize or signal.
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "client_screen.h"
@@ -71,8 +73,17 @@ TEST_F(Session, PlayingAClipShowsItsStateTimeAndFormat)
     // The core sends the file first; directories still come first on the screen.
     EXPECT_EQ(list_text(screen(), 0), "/media/library/PC/AdLib");
     EXPECT_EQ(list_text(screen(), 1), "/media/library/PC/Tracker");
+    // Other programs read the now-playing file: it follows the clip, with no redraw.
+    const std::string now_playing_dir = "/tmp/vesk-" + client.user;
+    ASSERT_EQ(mkdir(now_playing_dir.c_str(), 0700), 0);
     press(client, VTERM_KEY_END);
     press(client, VTERM_KEY_ENTER);
+    bool followed = wait_for([&] {
+        return file_text(now_playing_dir + "/vesk-now-playing.txt") ==
+               "Canyon - George Stone (1990, Windows 3.0)";
+    });
+    std::filesystem::remove_all(now_playing_dir);
+    EXPECT_TRUE(followed) << "the now-playing file follows the clip";
     ASSERT_TRUE(wait_for([&] { return state_symbol(screen()) == "|>"; }));
     ASSERT_TRUE(wait_for([&] { return message_text(screen()) == "Canyon - George Stone"; }));
     EXPECT_EQ(total_time_field(screen()), "  2:20");

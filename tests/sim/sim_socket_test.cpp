@@ -148,6 +148,24 @@ TEST(SimSocket, GreetsWithHelloAndTheListAndSaysGoodbyeOnTerm)
     close(fd);
 }
 
+// Asked to stop while a client is connected, a lingering core serves it on and ends once it left.
+TEST(SimSocket, LingeringCoreEndsOnlyWithItsLastClient)
+{
+    sim_child sim = start_sim({"--port", "0", "--quiet", "--linger"});
+    ASSERT_GT(sim.port, 0);
+    int fd = connect_to(sim.port);
+    greet(fd, 0);
+    kill(sim.pid, SIGTERM);
+    // The stop is seen at the latest in the pass that answers the first command.
+    for (const char *volume : {"VOL=73\n", "VOL=76\n"}) {
+        say(fd, "VOL+");
+        std::string answer;
+        EXPECT_TRUE(read_until(fd, answer, volume)) << answer;
+    }
+    close(fd);
+    EXPECT_EQ(wait_sim(sim), 0);
+}
+
 TEST(SimSocket, ClientsShareThePlayerAndTimeRunsWhilePlaying)
 {
     sim_child sim = start_sim({"--port", "0", "--quiet", "--tick-ms", "10"});

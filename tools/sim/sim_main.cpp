@@ -52,6 +52,7 @@ struct sim_server {
     int listen_fd;
     int fds[sim_max_clients];
     bool quiet;
+    bool linger;
     int tick_ms;
     bool ticking;
     int64_t next_tick;
@@ -251,11 +252,26 @@ int wait_for_events(pollfd *fds, int n, int timeout_ms)
     return ppoll(fds, (nfds_t)n, timeout_ms < 0 ? nullptr : &timeout, &wait_mask);
 }
 
+bool has_clients()
+{
+    for (int fd : server.fds)
+        if (fd >= 0)
+            return true;
+    return false;
+}
+
+// A lingering core asked to stop still serves, and takes new clients, while anyone is connected:
+// the script that started it must not end the session of another user of it.
+bool keeps_serving()
+{
+    return !stop_requested || (server.linger && has_clients());
+}
+
 void serve()
 {
     pollfd fds[1 + sim_max_clients];
     int slots[1 + sim_max_clients];
-    while (!stop_requested) {
+    while (keeps_serving()) {
         int n = 0;
         fds[n++] = {server.listen_fd, POLLIN, 0};
         for (int slot = 0; slot < sim_max_clients; slot++) {
@@ -323,6 +339,7 @@ int main(int argc, char **argv)
     install_stop_handlers();
     sim_core_init(core, opts.big);
     server.quiet = opts.quiet;
+    server.linger = opts.linger;
     server.tick_ms = opts.tick_ms;
     for (int &fd : server.fds)
         fd = -1;

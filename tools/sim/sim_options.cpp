@@ -89,6 +89,8 @@ bool sim_parse_options(int argc, const char *const *argv, sim_options &opts, cha
             snprintf(opts.host, sizeof opts.host, "%s", host);
         } else if (strcmp(arg, "--quiet") == 0 || strcmp(arg, "-q") == 0) {
             opts.quiet = true;
+        } else if (strcmp(arg, "--linger") == 0) {
+            opts.linger = true;
         } else if (strcmp(arg, "--help") == 0 || strcmp(arg, "-h") == 0) {
             opts.help = true;
         } else {
@@ -112,6 +114,7 @@ void sim_print_usage(const char *name)
            "\t--big <n>\tadd a directory \"Big\" of n clips (at most %d)\n"
            "\t--tick-ms <n>\treal milliseconds per played second (default 1000)\n"
            "\t--quiet\t\tno log of connections and commands on standard error\n"
+           "\t--linger\tasked to stop, serve on until the last client has left\n"
            "\t--help\t\tthis text\n"
            "It prints \"listening on <addr>:<port>\" once it accepts connections.\n",
            name, default_port, sim_big_max);
