@@ -1,23 +1,11 @@
 #include "config/key_table.h"
 
-#include <array>
 #include <cstring>
 
 #include "base/text.h"
 #include "conf.h"
 
 namespace {
-
-// The rows of the number list by number number.
-constexpr std::array<action_def, action_count> rows_by_number()
-{
-    std::array<action_def, action_count> rows{};
-    for (const action_def &def : action_defs)
-        rows[def.id] = def;
-    return rows;
-}
-
-constexpr std::array<action_def, action_count> key_table = rows_by_number();
 
 // Older configuration files bind the root menu under this name; it is read, never written.
 constexpr const char *root_menu_alias = "k_go_shortcuts";
@@ -47,11 +35,6 @@ int action_by_config_key(const char *config_key)
             return number;
     }
     return action::none;
-}
-
-const action_def &action_row(int number)
-{
-    return is_action(number) ? key_table[number] : key_table[action::none];
 }
 
 void bind_key(int number, const char *key)
