@@ -82,6 +82,21 @@ bool read_hold_event(MEVENT &ev)
     return !read.ended;
 }
 
+// Short wait for more input while a button is held: the result of select(), 1 after a hang-up.
+int hold_wait()
+{
+    usleep(hold_settle_us);
+    timeval limit{0, hold_poll_us};
+    input_wait wait = wait_for_input(-1, &limit);
+    // A hang-up ends the hold as the end of input does.
+    if (wait.hung_up)
+        return 1;
+    // A signal is no input: it has been acted on (a resize redrawn) and the hold goes on.
+    if (wait.rc < 0 && errno == EINTR)
+        return 0;
+    return wait.rc;
+}
+
 // Fires the action on the press, again after a pause and then until the button is released.
 void hold_repeat(int code, MEVENT &ev)
 {
@@ -198,18 +213,4 @@ int seek_seconds(int promi, float duration)
 {
     float seconds = (float)promi * duration / 1000.0f;
     return whole_seconds(seconds);
-}
-
-int hold_wait()
-{
-    usleep(hold_settle_us);
-    timeval limit{0, hold_poll_us};
-    input_wait wait = wait_for_input(-1, &limit);
-    // A hang-up ends the hold as the end of input does.
-    if (wait.hung_up)
-        return 1;
-    // A signal is no input: it has been acted on (a resize redrawn) and the hold goes on.
-    if (wait.rc < 0 && errno == EINTR)
-        return 0;
-    return wait.rc;
 }

@@ -7,8 +7,6 @@ int ccm();
 bool repeats_while_held(int code);
 // Per-mille of value between low and high, unclamped; 0 when low == high.
 void to_promi(int *result, int value, int low, int high);
-// Short wait for more input while a button is held; the result of select().
-int hold_wait();
 // Seconds at per-mille promi of duration, in single precision, truncated toward zero and held
 // inside the int range (NaN gives 0).
 int seek_seconds(int promi, float duration);
