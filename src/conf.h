@@ -157,6 +157,11 @@ struct conf_record {
     termios saved_termios[3];
     int termios_saved[3];       // 1 where saved_termios holds the settings of that descriptor
     char message[256];
+    // The terminal's switches of bracketed paste, empty where its description has none, and the
+    // stream of the screen they are written to (curses writes its own output apart).
+    char paste_on[32];
+    char paste_off[32];
+    FILE *terminal_out;
     char now_playing[256];      // the text this run last wrote to the now-playing file
     click_region click_regions[click_region_count];
     list_view_state view;

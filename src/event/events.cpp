@@ -16,6 +16,8 @@
 namespace {
 
 event_hooks hooks;
+// The stop handler of the screen library, which gives the terminal back before the stop.
+struct sigaction library_stop;
 
 struct signal_label {
     int sig;
@@ -146,13 +148,23 @@ void note_signal(int sig)
     wake_the_waits();
 }
 
+// Bracketed paste off first: the shell that takes the terminal over would get pastes wrapped.
+void stop(int sig)
+{
+    int saved = errno;
+    ssize_t ignored = write(1, conf.paste_off, strlen(conf.paste_off));
+    (void)ignored;
+    errno = saved;
+    library_stop.sa_handler(sig);
+}
+
 // Interrupted reads and writes inside curses start again; the waits learn of the signal from
 // the pipe.
-void install(int sig, int flags)
+void install(int sig, int flags, void (*handler)(int) = note_signal)
 {
     struct sigaction action;
     memset(&action, 0, sizeof action);
-    action.sa_handler = note_signal;
+    action.sa_handler = handler;
     sigemptyset(&action.sa_mask);
     action.sa_flags = flags;
     sigaction(sig, &action, nullptr);
@@ -222,6 +234,13 @@ void install_signal_handlers()
     for (int sig : {SIGWINCH, SIGCONT, SIGHUP, SIGINT, SIGTERM, SIGQUIT, SIGPIPE})
         install(sig, SA_RESTART);
     install(SIGSEGV, SA_RESETHAND);
+    // Without a library handler the stop is not handled here: ignored, or the default stop.
+    struct sigaction current;
+    if (sigaction(SIGTSTP, nullptr, &current) != 0 || (current.sa_flags & SA_SIGINFO) ||
+        current.sa_handler == SIG_DFL || current.sa_handler == SIG_IGN || current.sa_handler == stop)
+        return;
+    library_stop = current;
+    install(SIGTSTP, SA_RESTART, stop);
 }
 
 bool exit_requested()

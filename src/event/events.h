@@ -14,7 +14,8 @@ struct event_hooks {
 void set_event_hooks(event_hooks hooks);
 
 // SIGWINCH, SIGCONT, SIGHUP, SIGINT, SIGTERM and SIGQUIT noted, SIGSEGV ended at once, SIGPIPE
-// ignored.
+// ignored; the screen library's SIGTSTP handler, once it has one, switches bracketed paste off
+// first.
 void install_signal_handlers();
 
 // True once a signal asked the client to end: a wait that could go on should not.

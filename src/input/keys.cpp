@@ -6,14 +6,16 @@
 #include <curses.h>
 #include <iterator>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include "base/log.h"
 #include "base/text.h"
 #include "conf.h"
-#include "event/events.h"
 #include "config/key_table.h"
+#include "event/events.h"
 #include "input/mouse.h"
 #include "screen/paint.h"
+#include "screen/terminal_type.h"
 #include "screen/window.h"
 
 namespace {
@@ -22,6 +24,16 @@ constexpr int key_return = 10;
 constexpr int key_ctrl_l = 12;
 constexpr int key_escape = 27;
 constexpr int control_sequence_start = '[';
+constexpr int single_shift_three = 'O';
+
+// A key read while this many further bytes wait came in one burst with them: a paste, not keys
+// typed by hand, which come one per write.
+constexpr int burst_bytes = 8;
+// A burst has ended once the terminal stays quiet this long; keys typed by hand come further
+// apart.
+constexpr timeval burst_quiet{0, 20000};
+// A paste whose end marker does not come within this many seconds has ended all the same.
+constexpr int paste_silence_seconds = 1;
 
 struct named_key {
     int code;
@@ -85,9 +97,40 @@ int next_sequence_key()
 {
     int key;
     do
-        key = wait_key();
+        key = wait_key(-1);
     while (key == KEY_RESIZE);
     return key;
+}
+
+// Pasted text runs no command; the user learns where pasting works.
+void tell_paste_ignored()
+{
+    const char *open_key = conf.keys[action::open];
+    char key[key_name_size];
+    char text[96];
+    if (open_key[0] == '\0')
+        snprintf(text, sizeof text, "paste ignored");
+    else
+        snprintf(text, sizeof text, "paste ignored: press %s to paste into the prompt",
+                 printable_name(key, sizeof key, open_key));
+    show_message(text);
+}
+
+void discard_paste()
+{
+    while (next_pasted_key() != ERR) {
+    }
+    tell_paste_ignored();
+}
+
+// The key just read came with a burst of bytes: it goes with all of them, and with what follows
+// without a pause.
+void discard_burst()
+{
+    drop_waiting_input();
+    while (!is_nodelay(stdscr) && wait_for_input(-1, &burst_quiet).terminal && bytes_waiting() > 0)
+        drop_waiting_input();
+    tell_paste_ignored();
 }
 
 bool is_parameter_or_intermediate(int key)
@@ -171,6 +214,14 @@ int c_get_key()
     // Curses kept what came for itself (part of a sequence, say): nothing to do yet.
     if (code == ERR)
         return 0;
+    if (code == key_paste_start) {
+        discard_paste();
+        return 0;
+    }
+    if (code <= 0xff && bytes_waiting() >= burst_bytes) {
+        discard_burst();
+        return 0;
+    }
     if (code == KEY_MOUSE)
         return ccm();
     if (code == key_ctrl_l) {
@@ -188,8 +239,9 @@ int c_get_key()
     return key_code_for_name(name);
 }
 
-int wait_key()
+int wait_key(int seconds)
 {
+    timeval limit{seconds, 0};
     bool readable = false;
     for (;;) {
         key_read read = read_key_now(readable);
@@ -198,11 +250,43 @@ int wait_key()
         // A screen in no-delay mode never waits for a key.
         if (read.ended || is_nodelay(stdscr))
             return ERR;
-        input_wait wait = wait_for_input(-1, nullptr);
+        input_wait wait = wait_for_input(-1, seconds < 0 ? nullptr : &limit);
         if (wait.hung_up)
             return ERR;
         if (wait.redrawn)
             return KEY_RESIZE;
+        if (wait.rc == 0 && seconds >= 0)
+            return ERR;
         readable = wait.terminal || (wait.rc < 0 && errno != EINTR);
     }
+}
+
+int next_pasted_key()
+{
+    int key = wait_key(paste_silence_seconds);
+    return key == key_paste_end ? ERR : key;
+}
+
+bool escape_began_a_key()
+{
+    int key = read_key_now(false).key;
+    if (key == ERR)
+        return false;
+    if (key == control_sequence_start) {
+        do
+            key = read_key_now(false).key;
+        while (is_parameter_or_intermediate(key));
+    } else if (key == single_shift_three) {
+        read_key_now(false);
+    }
+    return true;
+}
+
+void drop_waiting_input()
+{
+    flushinp();
+    char sink[4096];
+    for (int count; (count = bytes_waiting()) > 0;)
+        if (read(0, sink, (size_t)count < sizeof sink ? (size_t)count : sizeof sink) <= 0)
+            return;
 }

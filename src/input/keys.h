@@ -15,9 +15,19 @@ struct key_read {
 // Reads a key that curses holds or the terminal has sent, never waiting for bytes that have not
 // come. reported_readable: a wait has just said the terminal was readable.
 key_read read_key_now(bool reported_readable);
-// Waits for one key, acting on signals meanwhile: KEY_RESIZE once the screen was redrawn for a
-// resize or a continue, ERR when the terminal input has ended (at once in no-delay mode).
-int wait_key();
+// Waits for one key, at most seconds (negative: no limit), acting on signals meanwhile:
+// KEY_RESIZE once the screen was redrawn for a resize or a continue, ERR on time-out and when the
+// terminal input has ended (at once in no-delay mode).
+int wait_key(int seconds);
+// The next key of a paste begun with key_paste_start: ERR at its end marker, after a second
+// without it, and when the terminal input ends.
+int next_pasted_key();
+// After an escape: true when it came together with more bytes and so began a key (a control
+// sequence, eaten to its final byte; ESC O and one byte; Alt and a key), which is eaten; false
+// for the Escape key alone.
+bool escape_began_a_key();
+// Throws away what the terminal has sent and curses holds, unread.
+void drop_waiting_input();
 // The name of a curses key code: a special key's name, else the low 8 bits as one character
 // (keypad Enter is Return); empty for ctrl-L, escape, the mouse and other codes beyond a byte.
 void key_name_of(int code, char (&name)[key_name_size]);

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 #include <curses.h>
-#include <unistd.h>
 
 #include "base/log.h"
 #include "base/protocol.h"
@@ -13,6 +12,7 @@
 #include "screen/layout.h"
 #include "screen/paint.h"
 #include "screen/panel.h"
+#include "screen/terminal_type.h"
 #include "screen/window.h"
 
 namespace {
@@ -23,7 +23,6 @@ constexpr int max_length = 256;
 constexpr int key_enter = 10;
 constexpr int key_escape = 27;
 constexpr int key_del = 127;
-constexpr int zero_key_pause_us = 100000;
 
 struct prompt_text {
     char bytes[text_capacity];
@@ -70,18 +69,38 @@ void discard(prompt_text &text)
     text.bytes[0] = '\0';
 }
 
+// Only printable bytes become text: controls would go out on the wire inside the command.
+bool is_text_byte(int k)
+{
+    return (k >= 0x20 && k < 0x7f) || (k >= 0x80 && k <= 0xff);
+}
+
+// A paste is text, whatever it holds: its printable bytes up to the limit; line ends, tabs,
+// escapes and other controls go. It never ends the prompt.
+void take_paste(prompt_text &text)
+{
+    for (int k; (k = next_pasted_key()) != ERR;) {
+        if (k == KEY_RESIZE)
+            show_prompt(text);
+        else if (is_text_byte(k) && text.length < max_length)
+            append(text, k);
+    }
+}
+
 // Applies one key; false when it closes the prompt.
 bool apply_key(prompt_text &text, int k)
 {
     switch (k) {
     case key_escape:
+        // Alt with a key, or a key the terminal description does not know: no Escape.
+        if (escape_began_a_key())
+            return true;
         discard(text);
         return false;
     case key_enter:
     case KEY_ENTER:
-        return false;
-    case 0:
-        usleep(zero_key_pause_us);
+        // What came with the line end (the rest of a pasted text) must not run as commands.
+        drop_waiting_input();
         return false;
     // Terminals send their Backspace key as DEL, which keypad mode hands over as KEY_BACKSPACE.
     case key_del:
@@ -94,13 +113,19 @@ bool apply_key(prompt_text &text, int k)
     case KEY_RESIZE:
         show_prompt(text);
         return true;
+    case key_paste_start:
+        take_paste(text);
+        return true;
     default:
+        // Other controls and function keys are no text; a full text takes no more.
+        if (!is_text_byte(k) || text.length >= max_length)
+            return true;
         append(text, k);
         if (text.length < max_length)
             return true;
         // Ended by its length, the prompt may be in the middle of a paste: what follows must not
         // run as commands.
-        flushinp();
+        drop_waiting_input();
         return false;
     }
 }
@@ -113,7 +138,7 @@ void open_prompt()
     show_prompt(text);
     int k = 0;
     for (;;) {
-        k = wait_key();
+        k = wait_key(-1);
         if (k == ERR) {
             dlog(8, "open: terminal input failed, text dropped");
             discard(text);

@@ -109,6 +109,7 @@ void window_init()
     draw_message(9, "window_init()");
     save_terminal_settings();
     initscr();
+    conf.terminal_out = stdout;
     window_setup();
 }
 
@@ -121,6 +122,7 @@ void window_setup()
     curs_set(0);
     leaveok(stdscr, TRUE);
     keypad(stdscr, TRUE);
+    learn_terminal_keys();
     // A remote control's screen is small; checking the keyboard during every refresh costs two
     // system calls per update and saves nothing.
     typeahead(-1);
@@ -145,10 +147,11 @@ void window_resize()
     // Leaving and re-entering curses mode makes it take up the terminal's new size.
     endwin();
     wrefresh(stdscr);
-    // Leaving curses mode also left keypad and mouse reporting; a key typed before the next read
-    // would otherwise arrive in the wrong form.
+    // Leaving curses mode also left keypad and mouse reporting, and a stop bracketed paste; a key
+    // typed before the next read would otherwise arrive in the wrong form.
     keypad(stdscr, TRUE);
     mousemask(mouse_events, nullptr);
+    set_bracketed_paste(true);
     dlog(8, "window_resize: L:%d, C:%d", LINES, COLS);
     conf.lines = LINES;
     conf.cols = COLS;
@@ -162,6 +165,7 @@ void window_resize()
 void window_restore()
 {
     if (screen_ready()) {
+        set_bracketed_paste(false);
         wbkgd(stdscr, style_attrs(style_end));
         wclear(stdscr);
         wrefresh(stdscr);

@@ -82,12 +82,21 @@ std::vector<terminal_key> xterm_modified_keys()
     return keys;
 }
 
+// What tmux, screen, rxvt and the consoles send for keypad Enter, Home and End, whatever the
+// terminal type says.
+const std::vector<terminal_key> alternate_keys{
+    {"kent", "\x1bOM"},   {"khome", "\x1b[1~"}, {"khome", "\x1b[7~"}, {"khome", "\x1b[H"},
+    {"khome", "\x1bOH"}, {"kend", "\x1b[4~"},  {"kend", "\x1b[8~"},  {"kend", "\x1b[F"},
+    {"kend", "\x1bOF"},
+};
+
 // The terminal's own keys first, so that a sequence it defines is judged by its capability.
 std::vector<terminal_key> keys_to_try(const std::string &type)
 {
     std::vector<terminal_key> keys;
     std::vector<terminal_key> all = terminfo_keys(type);
     std::vector<terminal_key> modified = xterm_modified_keys();
+    all.insert(all.end(), alternate_keys.begin(), alternate_keys.end());
     all.insert(all.end(), modified.begin(), modified.end());
     for (const terminal_key &key : all) {
         bool seen = false;
@@ -158,6 +167,67 @@ TEST_P(Keyboard, EveryKeySendsItsBoundCommandOrNothing)
 INSTANTIATE_TEST_SUITE_P(TerminalTypes, Keyboard,
                          ::testing::Values("xterm", "xterm-256color", "screen-256color",
                                            "tmux-256color", "linux", "vt220", "rxvt-unicode"),
+                         terminal_test_name);
+
+// Pasted text, between the paste markers or in one burst where the terminal type has none, runs
+// no command outside the prompt and is only text inside it; the terminal is in bracketed-paste
+// mode exactly while the client runs, where its description has the switches.
+class Paste : public ScriptedCore<::testing::TestWithParam<const char *>> {
+protected:
+    std::string sent_since(size_t from) { return peer.received.substr(from); }
+};
+
+TEST_P(Paste, PastedTextRunsNoCommand)
+{
+    client.terminal_type = GetParam();
+    client.keep_output = true;
+    ASSERT_NO_FATAL_FAILURE(start_and_greet(rows, cols));
+    const std::string on = terminfo_string(GetParam(), "BE");
+    const std::string off = terminfo_string(GetParam(), "BD");
+
+    size_t from = peer.received.size();
+    vt_paste(client.term, "Queen - Bohemian Rhapsody.mp3");
+    ASSERT_TRUE(wait_until(client, [&] {
+        return message_text(screen()) == "paste ignored: press o to paste into the prompt";
+    }, 5000)) << message_text(screen());
+    type(client, sentinel_key);
+    ASSERT_TRUE(wait_for_command(client, peer, sentinel_command, from));
+    EXPECT_EQ(sent_since(from), sentinel_command);
+
+    from = peer.received.size();
+    type(client, "o");
+    ASSERT_TRUE(wait_until(client, [&] { return message_text(screen()) == "open:"; }, 5000));
+    vt_paste(client.term, "first line\rQ second line");
+    // Bracketed, the whole paste is the prompt's text; in a burst, its first line end sends it.
+    ASSERT_TRUE(wait_until(client, [&] {
+        serve_peer(peer);
+        return message_text(screen()) == "open: first lineQ second line" ||
+               sent_since(from).find("LOAD2") != std::string::npos;
+    }, 5000)) << message_text(screen());
+    if (sent_since(from).empty())
+        type(client, "\r");
+    ASSERT_TRUE(wait_for_command(client, peer, "LOAD2", from));
+    type(client, sentinel_key);
+    ASSERT_TRUE(wait_for_command(client, peer, sentinel_command, from));
+    EXPECT_EQ(sent_since(from), on.empty()
+                                    ? std::string("LOAD2 first line") + sentinel_command
+                                    : std::string("LOAD2 first lineQ second line") + sentinel_command);
+
+    type(client, "q");
+    ASSERT_NO_FATAL_FAILURE(expect_exit(client, 0));
+    if (on.empty()) {
+        EXPECT_EQ(client.output.find("\x1b[?2004h"), std::string::npos);
+    } else {
+        size_t last_on = client.output.rfind(on);
+        size_t last_off = client.output.rfind(off);
+        ASSERT_NE(last_on, std::string::npos);
+        ASSERT_NE(last_off, std::string::npos);
+        EXPECT_GT(last_off, last_on);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(TerminalTypes, Paste,
+                         ::testing::Values("xterm-256color", "tmux-256color", "screen-256color"),
                          terminal_test_name);
 
 } // namespace

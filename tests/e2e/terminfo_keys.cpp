@@ -45,6 +45,17 @@ std::vector<terminal_key> terminfo_keys(const std::string &type)
     return keys;
 }
 
+std::string terminfo_string(const std::string &type, const char *name)
+{
+    int error = 0;
+    if (setupterm(type.c_str(), 1, &error) != OK)
+        return "";
+    const char *text = tigetstr(name);
+    std::string found = text != nullptr && text != (char *)-1 ? text : "";
+    del_curterm(cur_term);
+    return found;
+}
+
 std::string spelled(const std::string &bytes)
 {
     std::string out;

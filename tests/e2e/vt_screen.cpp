@@ -264,6 +264,19 @@ std::string vt_key_bytes(vt_screen &term, VTermKey key)
     return std::string(bytes, length);
 }
 
+void vt_paste(vt_screen &term, const std::string &text)
+{
+    char marker[16];
+    vterm_output_set_callback(term.vt, nullptr, nullptr);
+    vterm_keyboard_start_paste(term.vt);
+    std::string bytes(marker, vterm_output_read(term.vt, marker, sizeof marker));
+    bytes += text;
+    vterm_keyboard_end_paste(term.vt);
+    bytes.append(marker, vterm_output_read(term.vt, marker, sizeof marker));
+    vterm_output_set_callback(term.vt, write_to_program, &term);
+    write_to_program(bytes.data(), bytes.size(), &term);
+}
+
 void vt_mouse_button(vt_screen &term, int row, int col, bool pressed, int button)
 {
     vterm_mouse_move(term.vt, row, col, VTERM_MOD_NONE);

@@ -65,6 +65,9 @@ std::string vt_dump(const vt_screen &term);
 void vt_key(vt_screen &term, VTermKey key, VTermModifier mod = VTERM_MOD_NONE);
 // What the terminal would send for a key in its current modes, without sending it.
 std::string vt_key_bytes(vt_screen &term, VTermKey key);
+// Text pasted, in one write as a terminal sends it: between the paste markers when the program
+// switched bracketed paste on.
+void vt_paste(vt_screen &term, const std::string &text);
 // A button (1 left, 2 middle, 3 right) pressed or released at a cell (0-based), in the mouse
 // protocol the program enabled; nothing is sent while the program has not enabled the mouse.
 void vt_mouse_button(vt_screen &term, int row, int col, bool pressed, int button = 1);

@@ -138,7 +138,7 @@ TEST_F(KeyReading, BackspaceKeyComesBackAs66EvenWhenBound)
 // Sequences the terminal description does not know go whole; nothing of them runs as keys.
 TEST_F(KeyReading, StrayEscapeSwallowsAControlSequenceWholeOrTheNextTwoKeys)
 {
-    for (const char *after : {"xy", "Oz", "[1;9D", "[200~", "[?1;2c", "[ q"}) {
+    for (const char *after : {"xy", "Oz", "[1;9D", "[202~", "[?1;2c", "[ q"}) {
         feed_keys(std::string("\x1b") + after + "]");
         EXPECT_EQ(c_get_key(), 0) << after;
         EXPECT_EQ(c_get_key(), -6) << after;
@@ -214,10 +214,10 @@ TEST_F(KeyReading, DebugEchoesPrintableNamesAboveTheMessageLine)
 TEST_F(KeyReading, WaitKeyReturnsTheNextKeyAndErrOnceTheInputHasEnded)
 {
     feed_keys("z");
-    EXPECT_EQ(wait_key(), 'z');
+    EXPECT_EQ(wait_key(-1), 'z');
     input_then_eof("y");
-    EXPECT_EQ(wait_key(), 'y');
-    EXPECT_EQ(wait_key(), ERR);
+    EXPECT_EQ(wait_key(-1), 'y');
+    EXPECT_EQ(wait_key(-1), ERR);
 }
 
 } // namespace

@@ -97,6 +97,7 @@ void open_test_screen(int rows, int cols)
     if (test_screen == nullptr)
         abort();
     set_term(test_screen);
+    conf.terminal_out = screen_out;
     resizeterm(rows, cols);
     window_setup();
     flushinp();  // resizeterm queues a KEY_RESIZE that no test typed
@@ -115,6 +116,7 @@ void close_test_screen()
     endwin();
     delscreen(test_screen);
     test_screen = nullptr;
+    conf.terminal_out = nullptr;
     fclose(screen_out);
     close(key_pipe[1]);
     key_pipe[1] = -1;
