@@ -1,6 +1,6 @@
 // The receive path under arbitrary input: bytes from the core split into arbitrary reads and
 // delivered through handle_data, with keys, mouse events, resizes and redraws interleaved, on a
-// headless curses screen.
+// headless curses screen in a UTF-8 locale.
 //
 // An input is a header byte followed by operations; each operation is one byte and its
 // arguments, taken from the input itself:
@@ -15,6 +15,7 @@
 //   0xf0-0xff  drain the socket, hang the peer up, a signalled resize, the debug level, the path
 //              mode, and a run of one byte repeated up to 8191 times (long lines from short inputs)
 #include <cerrno>
+#include <clocale>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -486,6 +487,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     signal(SIGTSTP, SIG_IGN);
     // Without colours the client draws just the same, and curses spends half as long turning
     // colour changes into output that nobody sees.
+    // A UTF-8 locale, as most users have: names are decoded and cut by columns, the longer road.
+    setlocale(LC_CTYPE, "C.UTF-8");
     SCREEN *screen = newterm("xterm-mono", h.screen_out, stdin);
     if (screen == nullptr)
         abort();

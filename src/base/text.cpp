@@ -1,6 +1,10 @@
 #include "base/text.h"
 
+#include <climits>
 #include <cstring>
+#include <cwchar>
+#include <cwctype>
+#include <langinfo.h>
 
 #include "base/log.h"
 #include "base/protocol.h"
@@ -16,13 +20,83 @@ void zt_strncpy(char *dst, const char *src, size_t n)
     dst[k] = '\0';
 }
 
+namespace {
+
+// One step through a text: a printable character kept whole, or one byte shown as "?".
+struct text_char {
+    size_t bytes;
+    int columns;
+    bool kept;
+};
+
+bool utf8_locale()
+{
+    return strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+}
+
+// The character at p. A combining mark with nothing before it (first) would join whatever the
+// screen holds left of the text, so it counts as not printable.
+text_char char_at(const char *p, bool utf8, bool first)
+{
+    constexpr text_char replaced{1, 1, false};
+    if (!utf8 || (unsigned char)*p < 0x80)
+        return printable_char(*p) == *p ? text_char{1, 1, true} : replaced;
+    mbstate_t state{};
+    wchar_t wc = 0;
+    size_t length = mbrtowc(&wc, p, strnlen(p, MB_LEN_MAX), &state);
+    if (length == (size_t)-1 || length == (size_t)-2 || length == 0 || !iswprint((wint_t)wc))
+        return replaced;
+    int width = wcwidth(wc);
+    if (width < 0 || (width == 0 && first))
+        return replaced;
+    return {length, width, true};
+}
+
+} // namespace
+
+text_fit printable_fit(char *out, size_t size, const char *text, int columns)
+{
+    text_fit fit{0, 0};
+    if (size == 0)
+        return fit;
+    bool utf8 = utf8_locale();
+    while (text != nullptr && text[fit.bytes] != '\0') {
+        const char *p = text + fit.bytes;
+        text_char c = char_at(p, utf8, fit.bytes == 0);
+        if (fit.bytes + c.bytes >= size || fit.columns + c.columns > columns)
+            break;
+        if (c.kept)
+            memcpy(out + fit.bytes, p, c.bytes);
+        else
+            out[fit.bytes] = '?';
+        fit.bytes += c.bytes;
+        fit.columns += c.columns;
+    }
+    out[fit.bytes] = '\0';
+    return fit;
+}
+
 const char *printable_name(char *out, size_t size, const char *text)
 {
-    if (size == 0)
-        return out;
-    size_t n = 0;
-    for (; text != nullptr && n + 1 < size && text[n] != '\0'; n++)
-        out[n] = printable_char(text[n]);
-    out[n] = '\0';
+    printable_fit(out, size, text, INT_MAX);
     return out;
+}
+
+int text_columns(const char *text)
+{
+    return text_head(text, INT_MAX).columns;
+}
+
+text_fit text_head(const char *text, int columns)
+{
+    text_fit head{0, 0};
+    bool utf8 = utf8_locale();
+    while (text[head.bytes] != '\0') {
+        text_char c = char_at(text + head.bytes, utf8, head.bytes == 0);
+        if (head.columns >= columns && c.columns > 0)
+            break;
+        head.bytes += c.bytes;
+        head.columns += c.columns;
+    }
+    return head;
 }

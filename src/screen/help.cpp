@@ -186,11 +186,13 @@ void draw_info_row(int r, const list_entry *entry, int n)
     memset(text, ' ', (size_t)n);
     text[n] = '\0';
     put_text(y, text_column, text, n);
-    info_text kind = format_info_row(r, entry, text, (size_t)n);
+    // Formatted whole and cut by columns, so that no character is cut in half.
+    info_text kind = format_info_row(r, entry, text, sizeof text);
     char shown[info_text_capacity];
     if (kind != info_text::none)
         put_text(y, text_column,
-                 kind == info_text::filtered ? printable_name(shown, sizeof shown, text) : text, n);
+                 kind == info_text::filtered ? printable_name(shown, sizeof shown, text) : text,
+                 n - 1);
     paint_span(y, text_column, conf.lw, style_info);
 }
 
@@ -249,12 +251,13 @@ void draw_help()
     }
     clear_list_area();
     char text[help_text_capacity];
-    size_t size = conf.lw < help_text_capacity ? (size_t)conf.lw : sizeof text;
+    // Rows are formatted whole and cut by columns, one short of the panel's width.
+    int columns = (conf.lw < help_text_capacity ? conf.lw : help_text_capacity) - 1;
     for (int r = 0; r < conf.lh && r < help_row_count; r++) {
-        format_help_row(r, text, size);
-        if (text[0] == '\0')
+        format_help_row(r, text, sizeof text);
+        if (text[0] == '\0' || columns < 1)
             continue;
-        put_text(1 + r, text_column, text, conf.lw);
+        put_text(1 + r, text_column, text, columns);
         paint_span(1 + r, text_column, conf.lw, style_help);
     }
     show_screen();

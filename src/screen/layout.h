@@ -69,11 +69,11 @@ struct screen_field {
 };
 screen_field field_at(field which, int lines, int cols);
 
-// Where the list title shows on the top border of a screen cols wide.
+// Where a list title that takes length columns shows on the top border of a screen cols wide.
 struct title_span {
     int start;   // first column of the shown title
     int width;   // columns it takes ("..." included), never negative
-    int skip;    // characters left out at its start (at most the length); 0 when it fits
+    int skip;    // columns left out at its start (at most the length); 0 when it fits
     bool cut;    // shown as "..." and the title's tail
 };
 title_span title_span_for(int length, int cols);

@@ -1,6 +1,10 @@
 #include "screen/paint.h"
 
+#include "base/text.h"
 #include "conf.h"
+
+// The most bytes put_text writes: a list row's text.
+constexpr int put_text_capacity = 1024;
 
 bool screen_ready()
 {
@@ -18,12 +22,16 @@ static int room_from(int x)
     return getmaxx(stdscr) - x;
 }
 
-void put_text(int y, int x, const char *text, int n)
+int put_text(int y, int x, const char *text, int n)
 {
     if (n <= 0 || !move_to(y, x))
-        return;
+        return 0;
     int room = room_from(x);
-    waddnstr(stdscr, text, n < room ? n : room);
+    int columns = n < room ? n : room;
+    char shown[put_text_capacity];
+    text_fit fit = printable_fit(shown, sizeof shown, text, columns);
+    waddnstr(stdscr, shown, (int)fit.bytes);
+    return fit.columns;
 }
 
 void put_char(int y, int x, chtype ch)

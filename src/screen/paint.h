@@ -7,8 +7,10 @@
 
 // True once curses has started.
 bool screen_ready();
-// At most n characters of text at (y, x), cut at the end of the row.
-void put_text(int y, int x, const char *text, int n);
+// The printable form of text (printable_fit) at (y, x) in at most n columns, cut at the end of
+// the row; returns the columns written. A wide character that would cross the cut is left out:
+// the caller's blank shows in its column.
+int put_text(int y, int x, const char *text, int n);
 void put_char(int y, int x, chtype ch);
 // Changes n cells from (y, x) to the style's colour pair and attribute, keeping the characters.
 void paint_span(int y, int x, int n, int style);

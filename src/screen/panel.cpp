@@ -62,15 +62,19 @@ void draw_list_title()
 {
     if (!screen_ready())
         return;
-    // The title may come from the core: one byte, one column, no control sequence.
+    // The title may come from the core: no control sequence, and laid out by its columns.
     char name[sizeof conf.player.list_name];
     printable_name(name, sizeof name, conf.player.list_name);
     int cols = conf.cols;
-    title_span span = title_span_for((int)strlen(name), cols);
+    title_span span = title_span_for(text_columns(name), cols);
     draw_hline(0, 1, conf.glyphs.hline, cols - 2);
     if (span.cut) {
         put_text(0, 2, "...", std::min(3, span.width));
-        put_text(0, 5, name + span.skip, span.width - 3);
+        text_fit head = text_head(name, span.skip);
+        // A wide character cut in half at the start of the tail leaves its column blank.
+        int blank = head.columns - span.skip;
+        put_text(0, 5, " ", blank);
+        put_text(0, 5 + blank, name + head.bytes, span.width - 3 - blank);
     } else {
         put_text(0, span.start, name, span.width);
     }

@@ -1,5 +1,6 @@
 #include "screen/window.h"
 
+#include <clocale>
 #include <curses.h>
 #include <initializer_list>
 #include <iterator>
@@ -108,6 +109,8 @@ void window_init()
 {
     draw_message(9, "window_init()");
     save_terminal_settings();
+    // Names show as characters when the user's locale is UTF-8; curses reads it as it starts.
+    setlocale(LC_CTYPE, "");
     initscr();
     conf.terminal_out = stdout;
     window_setup();

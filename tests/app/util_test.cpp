@@ -1,3 +1,4 @@
+#include <clocale>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -19,6 +20,52 @@ TEST(ZtStrncpy, CopiesAtMostNCharactersAndAlwaysTerminates)
 
     zt_strncpy(dst, "", 5);
     EXPECT_STREQ(dst, "");
+}
+
+// One copy of a text in a UTF-8 locale and in C: what shows, and the columns it takes.
+struct fit_case {
+    const char *what;
+    const char *text;
+    int columns;
+    const char *utf8;
+    int utf8_columns;
+    const char *c;
+    int c_columns;
+};
+
+constexpr fit_case fit_cases[] = {
+    {"ASCII", "abc", 10, "abc", 3, "abc", 3},
+    {"Latin accent", "Bj\xc3\xb6rk", 10, "Bj\xc3\xb6rk", 5, "Bj??rk", 6},
+    {"CJK", "\xe5\x9d\x82\xe6\x9c\xac", 10, "\xe5\x9d\x82\xe6\x9c\xac", 4, "??????", 6},
+    {"wide at the cut", "a\xe5\x9d\x82\xe6\x9c\xac", 4, "a\xe5\x9d\x82", 3, "a???", 4},
+    {"combining", "e\xcc\x81x", 10, "e\xcc\x81x", 2, "e??x", 4},
+    {"combining at the cut", "ae\xcc\x81z", 2, "ae\xcc\x81", 2, "ae", 2},
+    {"combining first", "\xcc\x81" "a", 10, "??a", 3, "??a", 3},
+    {"emoji", "\xf0\x9f\x98\x80" "z", 10, "\xf0\x9f\x98\x80" "z", 3, "????z", 5},
+    {"invalid", "\xff\x80\xc0\xaf" "z", 10, "????" "z", 5, "????" "z", 5},
+    {"truncated", "\xe5\x9dx\xe5\x9d", 10, "??x??", 5, "??x??", 5},
+    {"C1 U+009B", "\xc2\x9b" "2J", 10, "??2J", 4, "??2J", 4},
+    {"controls", "\x1b[H\t\x7f", 10, "?[H??", 5, "?[H??", 5},
+};
+
+TEST(PrintableFit, CharactersInAUtf8LocaleAndOneQuestionMarkPerByteInC)
+{
+    for (bool utf8 : {true, false}) {
+        ASSERT_NE(setlocale(LC_CTYPE, utf8 ? "C.UTF-8" : "C"), nullptr);
+        for (const fit_case &t : fit_cases) {
+            char out[64];
+            text_fit fit = printable_fit(out, sizeof out, t.text, t.columns);
+            std::string context = std::string(t.what) + (utf8 ? " in UTF-8" : " in C");
+            EXPECT_STREQ(out, utf8 ? t.utf8 : t.c) << context;
+            EXPECT_EQ(fit.bytes, strlen(out)) << context;
+            EXPECT_EQ(fit.columns, utf8 ? t.utf8_columns : t.c_columns) << context;
+        }
+        // The buffer cuts whole characters too.
+        char small[4];
+        printable_fit(small, sizeof small, "a\xe5\x9d\x82", 10);
+        EXPECT_STREQ(small, utf8 ? "a" : "a??");
+    }
+    setlocale(LC_CTYPE, "C");
 }
 
 TEST(ZtStrncpy, NullDestinationIsLoggedAndCopiesNothing)

@@ -34,6 +34,8 @@ const std::vector<std::string> &terminal_sequences()
         "\x9d" "2;injected title\x9c", // the same with 8-bit controls
         "\x1b[2J",                     // clear the screen
         "\x9b" "2J",
+        "\xc2\x9b" "2J",               // 8-bit controls as a UTF-8 terminal reads them
+        "\xc2\x9d" "2;injected title\xc2\x9c",
         "\x1b" "c",                    // full reset
         "\x1b#8",                      // fill the screen with E
         "\x1b[H",                      // cursor home
@@ -52,7 +54,8 @@ const std::vector<std::string> &terminal_sequences()
     return sequences;
 }
 
-// The text as the client must show it: one column per byte, "?" for anything not printable.
+// The text as the client must show it: one column per byte, "?" for anything not printable. No
+// text here holds a printable UTF-8 character, so the client's UTF-8 locale shows them so too.
 std::string printable(const std::string &text)
 {
     std::string shown;

@@ -1,6 +1,5 @@
 #include <string>
 
-#include "base/text.h"
 #include "screen/listview.h"
 #include "screen/window.h"
 #include "screen_fixture.h"
@@ -152,13 +151,6 @@ TEST_F(ListViewTest, NamesArePrintableAndCut)
     EXPECT_EQ(row_text(1), padded("a?b???z?"));
     EXPECT_EQ(row_text(2), std::string(76, 'n'));
     EXPECT_EQ(screen_row(2, 78, 79), "=|");  // the page-up arrow is still there
-
-    char out[1024];
-    EXPECT_STREQ(printable_name(out, sizeof out, "plain text"), "plain text");
-    EXPECT_STREQ(printable_name(out, sizeof out, "\x01\x1f\x20\x7e\x80\xff"), "?? ~??");
-    EXPECT_STREQ(printable_name(out, sizeof out, ""), "");
-    std::string huge(5000, 'h');
-    EXPECT_EQ(strlen(printable_name(out, sizeof out, huge.c_str())), 1023u);
 }
 
 TEST_F(ListViewTest, PathModes)

@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <climits>
 #include <cstring>
+#include <cwchar>
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
@@ -133,8 +135,25 @@ std::string screen_row(int y, int from, int to)
     if (to < 0)
         to = COLS - 1;
     std::string row;
-    for (int x = from; x <= to; x++)
-        row += (char)(mvwinch(stdscr, y, x) & A_CHARTEXT);
+    for (int x = from; x <= to; x++) {
+        cchar_t cell;
+        wchar_t chars[CCHARW_MAX + 1] = {};
+        attr_t attrs;
+        short pair;
+        if (mvwin_wch(stdscr, y, x, &cell) == ERR ||
+            getcchar(&cell, chars, &attrs, &pair, nullptr) == ERR)
+            continue;
+        // A line-drawing character reads as its ASCII code, a plain one as its bytes in the locale.
+        for (int i = 0; chars[i] != 0; i++) {
+            char bytes[MB_LEN_MAX];
+            mbstate_t state{};
+            size_t length = wcrtomb(bytes, chars[i], &state);
+            row.append(bytes, length == (size_t)-1 ? 0 : length);
+        }
+        // Both cells of a wide character hold it.
+        if (wcwidth(chars[0]) == 2)
+            x++;
+    }
     return row;
 }
 

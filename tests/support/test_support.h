@@ -41,7 +41,8 @@ void resize_test_screen(int rows, int cols);
 void close_test_screen();
 // Writes bytes to the terminal input (descriptor 0 of the test process).
 void feed_keys(const std::string &bytes);
-// The characters of one screen row, columns from..to inclusive (to -1: the last column).
+// The characters of one screen row, columns from..to inclusive (to -1: the last column), in the
+// locale's encoding; a wide character once.
 std::string screen_row(int y, int from = 0, int to = -1);
 // The colour pair and attributes of one cell.
 int cell_pair(int y, int x);
