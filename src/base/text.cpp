@@ -29,6 +29,25 @@ struct text_char {
     bool kept;
 };
 
+struct char_range {
+    wchar_t first;
+    wchar_t last;
+};
+
+// Marks that make a terminal which lays out text in both directions reorder what follows, so
+// that a name could show as another; printable to the library, they count as controls here.
+constexpr char_range bidi_controls[] = {
+    {0x061c, 0x061c}, {0x200e, 0x200f}, {0x202a, 0x202e}, {0x2066, 0x2069},
+};
+
+bool is_bidi_control(wchar_t wc)
+{
+    for (const char_range &range : bidi_controls)
+        if (range.first <= wc && wc <= range.last)
+            return true;
+    return false;
+}
+
 bool utf8_locale()
 {
     return strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
@@ -44,7 +63,8 @@ text_char char_at(const char *p, bool utf8, bool first)
     mbstate_t state{};
     wchar_t wc = 0;
     size_t length = mbrtowc(&wc, p, strnlen(p, MB_LEN_MAX), &state);
-    if (length == (size_t)-1 || length == (size_t)-2 || length == 0 || !iswprint((wint_t)wc))
+    if (length == (size_t)-1 || length == (size_t)-2 || length == 0 || !iswprint((wint_t)wc) ||
+        is_bidi_control(wc))
         return replaced;
     int width = wcwidth(wc);
     if (width < 0 || (width == 0 && first))

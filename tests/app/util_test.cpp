@@ -46,6 +46,7 @@ constexpr fit_case fit_cases[] = {
     {"truncated", "\xe5\x9dx\xe5\x9d", 10, "??x??", 5, "??x??", 5},
     {"C1 U+009B", "\xc2\x9b" "2J", 10, "??2J", 4, "??2J", 4},
     {"controls", "\x1b[H\t\x7f", 10, "?[H??", 5, "?[H??", 5},
+    {"bidi override", "a\xe2\x80\xae" "bc", 10, "a???bc", 6, "a???bc", 6},
 };
 
 TEST(PrintableFit, CharactersInAUtf8LocaleAndOneQuestionMarkPerByteInC)
