@@ -240,10 +240,13 @@ TEST_F(Signals, InterruptsDuringALongListLoadEndWith255OnARestoredTerminal)
     ASSERT_NO_FATAL_FAILURE(expect_interrupted_cleanly(client, fresh, "after the load"));
 }
 
-// As after Ctrl-Z and fg in a shell.
+// As after Ctrl-Z and fg in a shell. Stopped, the client leaves bracketed paste to the shell.
 TEST_F(Signals, TheFirstArrowKeyAfterAStopAndAContinueMovesTheCursor)
 {
+    constexpr const char *paste_on = "\x1b[?2004h";
+    constexpr const char *paste_off = "\x1b[?2004l";
     client.job_control = true;
+    client.keep_output = true;
     launch();
     ASSERT_EQ(vt_key_bytes(client.term, VTERM_KEY_DOWN), down_in_keypad_mode);
     // Curses ignores the stop signal while it updates the screen: stop the client in its wait.
@@ -259,6 +262,9 @@ TEST_F(Signals, TheFirstArrowKeyAfterAStopAndAContinueMovesTheCursor)
         return !screen().altscreen && vt_key_bytes(client.term, VTERM_KEY_DOWN) ==
                                           down_in_cursor_mode;
     }));
+    ASSERT_NE(client.output.rfind(paste_off), std::string::npos);
+    EXPECT_GT(client.output.rfind(paste_off), client.output.rfind(paste_on));
+    client.output.clear();
 
     kill(-client.pid, SIGCONT);
     // No key comes before keypad transmit and the mouse are on again.
@@ -266,6 +272,7 @@ TEST_F(Signals, TheFirstArrowKeyAfterAStopAndAContinueMovesTheCursor)
         return screen().altscreen && screen().mouse_mode != VTERM_PROP_MOUSE_NONE &&
                vt_key_bytes(client.term, VTERM_KEY_DOWN) == down_in_keypad_mode;
     })) << vt_key_bytes(client.term, VTERM_KEY_DOWN);
+    EXPECT_NE(client.output.find(paste_on), std::string::npos);
     press(client, VTERM_KEY_DOWN);
     ASSERT_TRUE(wait_for([&] { return cursor_on(1); }));
     EXPECT_FALSE(cursor_on(0));
