@@ -1,7 +1,6 @@
 #include "screen/listview.h"
 
 #include "base/log.h"
-#include "base/text.h"
 #include "conf.h"
 #include "screen/layout.h"
 #include "screen/paint.h"
@@ -9,8 +8,6 @@
 
 namespace {
 
-// Row texts are cut here before the width of the list area cuts them.
-constexpr int row_text_capacity = 1024;
 constexpr int first_list_row = 1;
 constexpr int text_column = 2;
 
@@ -53,8 +50,8 @@ void draw_row(int i)
         return;
     }
     int row = first_list_row + i;
-    char shown[row_text_capacity];
-    put_text(row, text_column, printable_name(shown, sizeof shown, display_text(*entry)), conf.lw);
+    // put_text shows only the printable form of the name.
+    put_text(row, text_column, display_text(*entry), conf.lw);
     paint_span(row, text_column, conf.lw, row_style(entry->type, p, list.pos, list.cur));
 }
 

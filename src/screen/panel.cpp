@@ -240,9 +240,8 @@ static bool draw_now_playing()
     if (!screen_ready() || !playing_entry_listed() || !has_tags(conf.player))
         return false;
     format_now_playing(conf.message, sizeof conf.message, conf.player);
-    // The tags come from the core: one byte, one column, no control sequence.
-    char shown[sizeof conf.message];
-    paint_message_line(printable_name(shown, sizeof shown, conf.message));
+    // The tags come from the core: painted in their printable form, no control sequence.
+    paint_message_line(conf.message);
     return true;
 }
 
