@@ -15,9 +15,16 @@ void zt_strncpy(char *dst, const char *src, size_t n)
         dlog(8, "zt_strncpy: dst==NULL, fix me! (l:%d, src:[%s])", (int)n, src ? src : "");
         return;
     }
-    size_t k = strnlen(src, n);
+    size_t k = whole_chars_within(src, n);
     memcpy(dst, src, k);
     dst[k] = '\0';
+}
+
+void append_text(char *buf, int size, int &n, const char *text)
+{
+    while (*text != '\0' && n < size - 1)
+        buf[n++] = *text++;
+    buf[n] = '\0';
 }
 
 namespace {
@@ -48,9 +55,33 @@ bool is_bidi_control(wchar_t wc)
     return false;
 }
 
-bool utf8_locale()
+// The bytes of the valid UTF-8 character at p and the character; 0 when none begins there.
+size_t decode_char(const char *p, wchar_t &wc)
 {
-    return strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+    mbstate_t state{};
+    size_t length = mbrtowc(&wc, p, strnlen(p, MB_LEN_MAX), &state);
+    return length == (size_t)-1 || length == (size_t)-2 ? 0 : length;
+}
+
+bool is_continuation(unsigned char c)
+{
+    return (c & 0xc0) == 0x80;
+}
+
+// The start of the valid character that holds the byte before end and reaches at least beyond
+// bytes past end; nullptr when that byte belongs to no valid character of more than one byte.
+const char *char_reaching(const char *text, size_t end, size_t beyond)
+{
+    constexpr size_t longest_char = 4;
+    for (size_t back = 1; back <= longest_char && back <= end; back++) {
+        unsigned char c = (unsigned char)text[end - back];
+        if (!is_continuation(c)) {
+            wchar_t wc = 0;
+            size_t bytes = c >= 0xc0 ? decode_char(text + end - back, wc) : 0;
+            return bytes >= back + beyond ? text + end - back : nullptr;
+        }
+    }
+    return nullptr;
 }
 
 // The character at p. A combining mark with nothing before it (first) would join whatever the
@@ -60,11 +91,9 @@ text_char char_at(const char *p, bool utf8, bool first)
     constexpr text_char replaced{1, 1, false};
     if (!utf8 || (unsigned char)*p < 0x80)
         return printable_char(*p) == *p ? text_char{1, 1, true} : replaced;
-    mbstate_t state{};
     wchar_t wc = 0;
-    size_t length = mbrtowc(&wc, p, strnlen(p, MB_LEN_MAX), &state);
-    if (length == (size_t)-1 || length == (size_t)-2 || length == 0 || !iswprint((wint_t)wc) ||
-        is_bidi_control(wc))
+    size_t length = decode_char(p, wc);
+    if (length == 0 || !iswprint((wint_t)wc) || is_bidi_control(wc))
         return replaced;
     int width = wcwidth(wc);
     if (width < 0 || (width == 0 && first))
@@ -73,6 +102,41 @@ text_char char_at(const char *p, bool utf8, bool first)
 }
 
 } // namespace
+
+bool utf8_locale()
+{
+    return strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+}
+
+int utf8_sequence_length(unsigned char lead)
+{
+    if (lead >= 0xc2 && lead <= 0xdf)
+        return 2;
+    if (lead >= 0xe0 && lead <= 0xef)
+        return 3;
+    if (lead >= 0xf0 && lead <= 0xf4)
+        return 4;
+    return 1;
+}
+
+size_t whole_chars_within(const char *text, size_t limit)
+{
+    size_t length = strnlen(text, limit);
+    if (length < limit || text[limit] == '\0' || !utf8_locale())
+        return length;
+    // A character that begins before the cut and ends after it goes whole.
+    const char *split = char_reaching(text, limit, 1);
+    return split != nullptr ? (size_t)(split - text) : limit;
+}
+
+size_t last_char_start(const char *text, size_t length)
+{
+    if (length == 0)
+        return 0;
+    // The text ends at length: a character found there ends exactly with it.
+    const char *last = utf8_locale() ? char_reaching(text, length, 0) : nullptr;
+    return last != nullptr ? (size_t)(last - text) : length - 1;
+}
 
 text_fit printable_fit(char *out, size_t size, const char *text, int columns)
 {

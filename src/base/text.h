@@ -3,8 +3,23 @@
 
 #include <cstddef>
 
-// Copies at most n characters of src to dst and always terminates; dst needs n + 1 bytes.
+// Copies at most n bytes of src to dst and always terminates; dst needs n + 1 bytes. In a UTF-8
+// locale a character that the cut would split is left out whole.
 void zt_strncpy(char *dst, const char *src, size_t n);
+// Appends text to the terminated text of n bytes in buf (size bytes), as much as fits, and
+// terminates it; n becomes the new length. Async-signal-safe, for the crash handler too.
+void append_text(char *buf, int size, int &n, const char *text);
+
+// True when the locale's character set is UTF-8: texts are then read as characters.
+bool utf8_locale();
+// The bytes of a UTF-8 character that begins with the byte lead: 2 to 4 for a lead byte, else 1.
+int utf8_sequence_length(unsigned char lead);
+// The length of the longest start of text within limit bytes that splits no character (in a
+// UTF-8 locale; elsewhere every byte is a character).
+size_t whole_chars_within(const char *text, size_t limit);
+// Where the last character of the terminated text of length bytes begins: a valid UTF-8
+// character is one in a UTF-8 locale, every other byte one by itself.
+size_t last_char_start(const char *text, size_t length);
 
 // What a copy of a text took: bytes (whole characters only) and the screen columns they fill.
 struct text_fit {

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "base/log.h"
+#include "base/text.h"
 #include "conf.h"
 
 namespace {
@@ -31,13 +32,6 @@ constexpr signal_label signal_labels[] = {
     {SIGTERM, " (SIGTERM)"},
 };
 static_assert(std::size(signal_labels) == 3);
-
-void append_text(char *buf, int size, int &n, const char *text)
-{
-    while (*text != '\0' && n < size - 1)
-        buf[n++] = *text++;
-    buf[n] = '\0';
-}
 
 void append_number(char *buf, int size, int &n, int value)
 {

@@ -6,6 +6,7 @@
 #include "base/log.h"
 #include "conf.h"
 #include "config/actions.h"
+#include "input/key_codes.h"
 #include "input/prompt.h"
 #include "link/commands.h"
 #include "screen/help.h"
@@ -13,11 +14,6 @@
 #include "screen/panel.h"
 
 namespace {
-
-// Codes of keys that no binding claimed, by their first byte.
-constexpr int code_line_feed = 10;
-constexpr int code_return = 13;
-constexpr int code_slash = 47;
 
 using action_fn = void (*)();
 
@@ -152,9 +148,10 @@ action_fn handler_of(int key_code)
 {
     if (is_action_code(key_code))
         return action_handlers[-key_code];
-    if (key_code == code_line_feed || key_code == code_return)
+    // Keys that no binding claimed come by their first byte.
+    if (key_code == key_line_feed || key_code == key_carriage_return)
         return load_current;
-    if (key_code == code_slash)
+    if (key_code == key_slash)
         return jump_to_last;
     return nullptr;
 }

@@ -13,6 +13,7 @@
 #include "conf.h"
 #include "config/key_table.h"
 #include "event/events.h"
+#include "input/key_codes.h"
 #include "input/mouse.h"
 #include "screen/paint.h"
 #include "screen/terminal_type.h"
@@ -20,20 +21,18 @@
 
 namespace {
 
-constexpr int key_return = 10;
-constexpr int key_ctrl_l = 12;
-constexpr int key_escape = 27;
 constexpr int control_sequence_start = '[';
 constexpr int single_shift_three = 'O';
 
-// A key read while this many further bytes wait came in one burst with them: a paste, not keys
-// typed by hand, which come one per write.
-constexpr int burst_bytes = 8;
+// Without bracketed paste, this many bytes arriving together are a paste: keys typed by hand come
+// one write each, and a key's own sequence begins with ESC.
+constexpr int burst_bytes = 3;
 // A burst has ended once the terminal stays quiet this long; keys typed by hand come further
 // apart.
 constexpr timeval burst_quiet{0, 20000};
-// A paste whose end marker does not come within this many seconds has ended all the same.
-constexpr int paste_silence_seconds = 1;
+// A paste that has sent nothing for this long will not send its end marker any more; a slow link
+// pauses far less.
+constexpr int paste_silence_seconds = 10;
 
 struct named_key {
     int code;
@@ -92,9 +91,12 @@ int bytes_waiting()
     return count;
 }
 
-// The next key of a sequence being eaten; a redraw in between is no key.
-int next_sequence_key()
+// The next key after an escape: waited for, or only what is there already (ERR when nothing is).
+// A redraw in between is no key.
+int key_after_escape(bool wait)
 {
+    if (!wait)
+        return read_key_now(false).key;
     int key;
     do
         key = wait_key(-1);
@@ -116,13 +118,6 @@ void tell_paste_ignored()
     show_message(text);
 }
 
-void discard_paste()
-{
-    while (next_pasted_key() != ERR) {
-    }
-    tell_paste_ignored();
-}
-
 // The key just read came with a burst of bytes: it goes with all of them, and with what follows
 // without a pause.
 void discard_burst()
@@ -138,19 +133,15 @@ bool is_parameter_or_intermediate(int key)
     return key >= 0x20 && key <= 0x3f;
 }
 
-// What follows a stray escape: a control sequence the terminal description does not know (a
-// modified key, say) is eaten up to its final byte, so that none of it runs as keys; anything
-// else takes the next two keys. False when the terminal input ended meanwhile.
-bool eat_after_escape()
+// Where bracketed paste is not in force, a key that came together with further bytes is the
+// start of a paste, unless the bytes are one UTF-8 character. An escape begins a key's sequence,
+// which has rules of its own.
+bool came_in_a_burst(int code)
 {
-    int key = next_sequence_key();
-    if (key == control_sequence_start) {
-        do
-            key = next_sequence_key();
-        while (is_parameter_or_intermediate(key));
-        return key != ERR;
-    }
-    return key != ERR && next_sequence_key() != ERR;
+    if (conf.paste_on[0] != '\0' || code > 0xff || code == key_escape)
+        return false;
+    int together = 1 + bytes_waiting();
+    return together >= burst_bytes && together != utf8_sequence_length((unsigned char)code);
 }
 
 // The terminal has gone (end of file, a hang-up): the client ends as on Quit.
@@ -177,7 +168,7 @@ void key_name_of(int code, char (&name)[key_name_size])
     // Keypad Enter is Return. Other codes beyond a byte (shifted, modified and keypad keys) have
     // no name: their low byte would pass them off as some unrelated character.
     if (code == KEY_ENTER)
-        code = key_return;
+        code = key_line_feed;
     else if (code > 0xff)
         return;
     name[0] = (char)(code & 0xff);
@@ -218,7 +209,7 @@ int c_get_key()
         discard_paste();
         return 0;
     }
-    if (code <= 0xff && bytes_waiting() >= burst_bytes) {
+    if (came_in_a_burst(code)) {
         discard_burst();
         return 0;
     }
@@ -229,8 +220,13 @@ int c_get_key()
         window_resize();
     } else if (code == key_escape) {
         dlog(8, "c_get_key: got wild escape, eating next 2 keys");
-        if (!eat_after_escape())
+        escape_tail tail = read_escape_tail(true);
+        if (tail == escape_tail::ended)
             return input_ended();
+        if (tail == escape_tail::paste) {
+            discard_paste();
+            return 0;
+        }
     }
     char name[key_name_size];
     key_name_of(code, name);
@@ -263,23 +259,41 @@ int wait_key(int seconds)
 
 int next_pasted_key()
 {
-    int key = wait_key(paste_silence_seconds);
-    return key == key_paste_end ? ERR : key;
+    for (;;) {
+        int key = wait_key(paste_silence_seconds);
+        // Bytes right behind an end marker came in its burst: nobody types within microseconds
+        // of a paste, so the marker was part of the pasted text.
+        if (key != key_paste_end || bytes_waiting() == 0)
+            return key == key_paste_end ? ERR : key;
+    }
 }
 
-bool escape_began_a_key()
+void discard_paste()
 {
-    int key = read_key_now(false).key;
+    while (next_pasted_key() != ERR) {
+    }
+    tell_paste_ignored();
+}
+
+escape_tail read_escape_tail(bool wait)
+{
+    int key = key_after_escape(wait);
     if (key == ERR)
-        return false;
+        return wait ? escape_tail::ended : escape_tail::alone;
+    if (key == key_paste_start)
+        return escape_tail::paste;
     if (key == control_sequence_start) {
         do
-            key = read_key_now(false).key;
+            key = key_after_escape(wait);
         while (is_parameter_or_intermediate(key));
-    } else if (key == single_shift_three) {
-        read_key_now(false);
+    } else if (key == single_shift_three || wait) {
+        key = key_after_escape(wait);
+    } else {
+        return escape_tail::key;
     }
-    return true;
+    if (key == key_paste_start)
+        return escape_tail::paste;
+    return key == ERR && wait ? escape_tail::ended : escape_tail::key;
 }
 
 void drop_waiting_input()

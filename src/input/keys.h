@@ -19,13 +19,24 @@ key_read read_key_now(bool reported_readable);
 // KEY_RESIZE once the screen was redrawn for a resize or a continue, ERR on time-out and when the
 // terminal input has ended (at once in no-delay mode).
 int wait_key(int seconds);
-// The next key of a paste begun with key_paste_start: ERR at its end marker, after a second
-// without it, and when the terminal input ends.
+// The next key of a paste begun with key_paste_start: ERR at its end marker, after 10 s without
+// a byte, and when the terminal input ends. An end marker with more bytes in its burst belongs
+// to the pasted text.
 int next_pasted_key();
-// After an escape: true when it came together with more bytes and so began a key (a control
-// sequence, eaten to its final byte; ESC O and one byte; Alt and a key), which is eaten; false
-// for the Escape key alone.
-bool escape_began_a_key();
+// Throws a paste away up to its end and says on the message line where pasting works.
+void discard_paste();
+
+// What came after an escape, read to the end of its sequence.
+enum class escape_tail {
+    alone,  // nothing: the Escape key itself
+    key,    // a key's sequence, eaten: CSI to its final byte, ESC O and one byte, Alt and a key,
+            // or, when waited for, the next two keys
+    paste,  // the start marker of a paste, read: the caller handles the paste
+    ended,  // the terminal input ended
+};
+// The one reader of what follows an escape, for the stray escape outside the prompt (wait: the
+// keys are waited for) and the Escape key in the prompt (only what came with it counts).
+escape_tail read_escape_tail(bool wait);
 // Throws away what the terminal has sent and curses holds, unread.
 void drop_waiting_input();
 // The name of a curses key code: a special key's name, else the low 8 bits as one character

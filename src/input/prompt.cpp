@@ -5,62 +5,85 @@
 #include <curses.h>
 
 #include "base/log.h"
-#include "base/protocol.h"
+#include "base/text.h"
 #include "conf.h"
+#include "input/key_codes.h"
 #include "input/keys.h"
 #include "link/commands.h"
 #include "screen/layout.h"
-#include "screen/paint.h"
+#include "screen/message_line.h"
 #include "screen/panel.h"
 #include "screen/terminal_type.h"
 #include "screen/window.h"
 
 namespace {
 
-constexpr const char *prompt_label = "open: ";
+constexpr char prompt_label[] = "open: ";
 constexpr int text_capacity = 1024;
 constexpr int max_length = 256;
-constexpr int key_enter = 10;
-constexpr int key_escape = 27;
-constexpr int key_del = 127;
 
 struct prompt_text {
     char bytes[text_capacity];
     int length;
+    int awaited;  // bytes of the last character that have not come yet
+    bool full;    // a character did not fit: the text takes no more
 };
 
-// Draws typed byte i, or a blank, after the label in the colours of the message line. A byte
-// that curses would spread over several cells (a control, DEL, 8-bit) shows as "?", so the echo
-// never wraps.
-void echo_at(int i, unsigned char c)
-{
-    screen_field line = field_at(field::message, conf.lines, conf.cols);
-    int x = line.x + (int)strlen(prompt_label) + i;
-    put_styled_char(line.y, x, (unsigned char)printable_char((char)c), line.style);
-    show_screen();
-}
+// How the prompt ended.
+enum class prompt_end { open, closed, closed_before_paste };
 
-// The label and the text typed so far, as after each key.
+// The label and as much of the text's end as the message line shows, each character as a name
+// would show. Drawn whole at every change: nothing of a longer echo stays behind.
 void show_prompt(const prompt_text &text)
 {
-    draw_message(0, prompt_label);
-    for (int i = 0; i < text.length; i++)
-        echo_at(i, (unsigned char)text.bytes[i]);
+    screen_field line = field_at(field::message, conf.lines, conf.cols);
+    int room = line.width - text_columns(prompt_label);
+    int columns = text_columns(text.bytes);
+    const char *tail = text.bytes;
+    if (columns > room && room > 0)
+        tail += text_head(text.bytes, columns - room).bytes;
+    char echo[sizeof prompt_label + text_capacity];
+    snprintf(echo, sizeof echo, "%s%s", prompt_label, tail);
+    paint_message_line(echo);
 }
 
 void erase_last(prompt_text &text)
 {
     if (text.length == 0)
         return;
-    text.bytes[--text.length] = '\0';
-    echo_at(text.length, ' ');
+    int start = (int)last_char_start(text.bytes, (size_t)text.length);
+    memset(text.bytes + start, 0, (size_t)(text.length - start));
+    text.length = start;
+    text.awaited = 0;
+    text.full = false;
+    show_prompt(text);
 }
 
-void append(prompt_text &text, int k)
+bool is_continuation(int k)
 {
-    text.bytes[text.length] = (char)(k & 0xff);
-    echo_at(text.length, (unsigned char)text.bytes[text.length]);
-    text.length++;
+    return (k & 0xc0) == 0x80;
+}
+
+// Adds one byte of typed or pasted text; false when its character does not fit whole, which
+// fills the text. In a UTF-8 locale a character's bytes come one by one: it shows once whole.
+bool append(prompt_text &text, int k)
+{
+    if (text.full)
+        return false;
+    if (text.awaited > 0 && is_continuation(k)) {
+        text.awaited--;
+    } else {
+        int bytes = utf8_locale() ? utf8_sequence_length((unsigned char)k) : 1;
+        if (text.length + bytes > max_length) {
+            text.full = true;
+            return false;
+        }
+        text.awaited = bytes - 1;
+    }
+    text.bytes[text.length++] = (char)k;
+    if (text.awaited == 0)
+        show_prompt(text);
+    return true;
 }
 
 void discard(prompt_text &text)
@@ -82,52 +105,74 @@ void take_paste(prompt_text &text)
     for (int k; (k = next_pasted_key()) != ERR;) {
         if (k == KEY_RESIZE)
             show_prompt(text);
-        else if (is_text_byte(k) && text.length < max_length)
+        else if (is_text_byte(k))
             append(text, k);
     }
 }
 
-// Applies one key; false when it closes the prompt.
-bool apply_key(prompt_text &text, int k)
+prompt_end on_escape(prompt_text &text)
+{
+    switch (read_escape_tail(false)) {
+    case escape_tail::key:
+        // Alt with a key, or a key the terminal description does not know: no Escape.
+        return prompt_end::open;
+    case escape_tail::paste:
+        discard(text);
+        return prompt_end::closed_before_paste;
+    default:
+        discard(text);
+        return prompt_end::closed;
+    }
+}
+
+// Takes a typed byte; the prompt ends once the text is full, and what was typed with it, as the
+// rest of a paste, must not run as commands.
+prompt_end on_text(prompt_text &text, int k)
+{
+    if (append(text, k) && text.length < max_length)
+        return prompt_end::open;
+    drop_waiting_input();
+    return prompt_end::closed;
+}
+
+prompt_end apply_key(prompt_text &text, int k)
 {
     switch (k) {
     case key_escape:
-        // Alt with a key, or a key the terminal description does not know: no Escape.
-        if (escape_began_a_key())
-            return true;
-        discard(text);
-        return false;
-    case key_enter:
+        return on_escape(text);
+    case key_line_feed:
     case KEY_ENTER:
         // What came with the line end (the rest of a pasted text) must not run as commands.
         drop_waiting_input();
-        return false;
+        return prompt_end::closed;
     // Terminals send their Backspace key as DEL, which keypad mode hands over as KEY_BACKSPACE.
     case key_del:
     case KEY_BACKSPACE:
         erase_last(text);
-        return true;
+        return prompt_end::open;
     case KEY_MOUSE:
         draw_message(0, "KEY_MOUSE");
-        return true;
+        return prompt_end::open;
     case KEY_RESIZE:
         show_prompt(text);
-        return true;
+        return prompt_end::open;
     case key_paste_start:
         take_paste(text);
-        return true;
+        return prompt_end::open;
     default:
-        // Other controls and function keys are no text; a full text takes no more.
-        if (!is_text_byte(k) || text.length >= max_length)
-            return true;
-        append(text, k);
-        if (text.length < max_length)
-            return true;
-        // Ended by its length, the prompt may be in the middle of a paste: what follows must not
-        // run as commands.
-        drop_waiting_input();
-        return false;
+        // Other controls and function keys are no text.
+        return is_text_byte(k) ? on_text(text, k) : prompt_end::open;
     }
+}
+
+// Once closed, the prompt must not look open. A sent text stays beside a now-playing line until
+// the core answers; otherwise the now-playing line comes back, or the line is left empty.
+void close_message_line(bool sent)
+{
+    if (!has_now_playing())
+        paint_message_line("");
+    else if (!sent)
+        show_now_playing();
 }
 
 } // namespace
@@ -135,17 +180,17 @@ bool apply_key(prompt_text &text, int k)
 void open_prompt()
 {
     prompt_text text{};
-    show_prompt(text);
+    draw_message(0, prompt_label);
     int k = 0;
-    for (;;) {
+    prompt_end end = prompt_end::open;
+    while (end == prompt_end::open) {
         k = wait_key(-1);
         if (k == ERR) {
             dlog(8, "open: terminal input failed, text dropped");
             discard(text);
             break;
         }
-        if (!apply_key(text, k))
-            break;
+        end = apply_key(text, k);
     }
     if (conf.debug > 7) {
         char line[1024];
@@ -154,6 +199,8 @@ void open_prompt()
     }
     if (text.length > 0)
         send_load2(text.bytes);
-    else
-        show_now_playing();
+    close_message_line(text.length > 0);
+    // An Escape followed at once by a paste: the paste comes after the prompt, as any other.
+    if (end == prompt_end::closed_before_paste)
+        discard_paste();
 }

@@ -24,13 +24,15 @@ void say_number(const char *keyword, int value)
     say(line);
 }
 
-// The text after the keyword, cut to what the line buffer's formatting limit leaves.
+// The text after the keyword, cut to what the line buffer's formatting limit leaves, and never
+// inside a character: the core would get bytes that no name holds.
 template <int size>
 void say_text(const char *keyword, const char *text)
 {
     char line[size];
-    snprintf(line, size - 1, "%s %s", keyword, text);
-    line[size - 1] = '\0';
+    int used = snprintf(line, size - 1, "%s ", keyword);
+    size_t room = (size_t)(size - 2 - used);
+    snprintf(line + used, (size_t)(size - used), "%.*s", (int)whole_chars_within(text, room), text);
     say(line);
 }
 

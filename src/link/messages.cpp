@@ -151,11 +151,12 @@ constexpr message_key message_keys[] = {
 };
 static_assert(std::size(message_keys) == 29);
 
-// Cuts a text of `bytes` bytes to field_cut characters (bytes never undercounts its length).
+// Cuts a text of `bytes` bytes to field_cut bytes, never inside a character (bytes never
+// undercounts its length).
 void cut_field(char *text, size_t bytes)
 {
     if (bytes > field_cut)
-        text[field_cut] = '\0';
+        text[whole_chars_within(text, field_cut)] = '\0';
 }
 
 bool is_list_key(const char *key)

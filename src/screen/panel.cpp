@@ -235,9 +235,14 @@ void draw_buttons()
 }
 
 // Builds the now-playing text in conf.message and shows it; false when nothing was shown.
+bool has_now_playing()
+{
+    return playing_entry_listed() && has_tags(conf.player);
+}
+
 static bool draw_now_playing()
 {
-    if (!screen_ready() || !playing_entry_listed() || !has_tags(conf.player))
+    if (!screen_ready() || !has_now_playing())
         return false;
     format_now_playing(conf.message, sizeof conf.message, conf.player);
     // The tags come from the core: painted in their printable form, no control sequence.
@@ -260,7 +265,7 @@ void show_now_playing()
 
 void follow_now_playing()
 {
-    if (!playing_entry_listed() || !has_tags(conf.player))
+    if (!has_now_playing())
         return;
     char text[sizeof conf.message];
     format_now_playing(text, sizeof text, conf.player);

@@ -18,6 +18,8 @@ void draw_repeat();
 void draw_volume();
 // Lays out conf.click_regions for the current size and draws the button labels.
 void draw_buttons();
+// True when the playing entry is listed and has a tag: there is a now-playing line to show.
+bool has_now_playing();
 // Builds the now-playing text from the tags in conf.message, shows it and writes the
 // now-playing file; nothing without a screen, a listed playing entry or a tag.
 void show_now_playing();

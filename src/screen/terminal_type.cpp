@@ -6,13 +6,15 @@
 #include <cstdlib>
 #include <curses.h>
 
+#include "base/text.h"
 #include "conf.h"
 #include <term.h>
 
 namespace {
 
 constexpr const char *reset_capabilities[] = {"rmcup", "cnorm", "rmkx", "sgr0", "BD"};
-constexpr const char *mouse_reports_off = "\033[?1006;1000l";
+// How curses switches mouse reports where the description has no XM of its own.
+constexpr const char *default_mouse_switch = "\033[?1000%?%p1%{1}%=%th%el%;";
 
 struct alternate_key {
     const char *bytes;
@@ -52,12 +54,6 @@ void define_paste_marker(const char *name, int code)
         define_key(marker, code);
 }
 
-void append_text(char *buf, int size, int &n, const char *text)
-{
-    while (*text != '\0' && n < size - 1)
-        buf[n++] = *text++;
-    buf[n] = '\0';
-}
 
 } // namespace
 
@@ -114,7 +110,9 @@ int terminal_reset_text(char *buf, int size)
         if (present(text))
             append_text(buf, size, n, text);
     }
-    if (present(tigetstr("kmous")))
-        append_text(buf, size, n, mouse_reports_off);
+    if (present(tigetstr("kmous"))) {
+        const char *mouse_switch = capability_text("XM");
+        append_text(buf, size, n, tiparm(mouse_switch[0] != '\0' ? mouse_switch : default_mouse_switch, 0));
+    }
     return n;
 }

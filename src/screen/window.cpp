@@ -1,6 +1,7 @@
 #include "screen/window.h"
 
 #include <clocale>
+#include <cstdlib>
 #include <curses.h>
 #include <initializer_list>
 #include <iterator>
@@ -59,6 +60,8 @@ constexpr mmask_t mouse_events = BUTTON1_PRESSED | BUTTON1_RELEASED | BUTTON2_PR
                                  BUTTON2_RELEASED | BUTTON3_PRESSED | BUTTON3_RELEASED |
                                  BUTTON4_PRESSED | BUTTON4_RELEASED | BUTTON5_PRESSED |
                                  BUTTON5_RELEASED | REPORT_MOUSE_POSITION;
+
+constexpr int escape_delay_ms = 50;
 
 // The line-drawing glyphs exist only once curses has read the terminal description.
 glyph_set choose_glyphs(int lineart)
@@ -125,6 +128,11 @@ void window_setup()
     curs_set(0);
     leaveok(stdscr, TRUE);
     keypad(stdscr, TRUE);
+    // A terminal writes a key's sequence at once; waiting the default second for its rest makes
+    // Escape slow and takes a key typed within that second for Alt with the key. A user who set
+    // ESCDELAY, for a slow link, keeps it.
+    if (getenv("ESCDELAY") == nullptr)
+        set_escdelay(escape_delay_ms);
     learn_terminal_keys();
     // A remote control's screen is small; checking the keyboard during every refresh costs two
     // system calls per update and saves nothing.

@@ -22,6 +22,36 @@ TEST(ZtStrncpy, CopiesAtMostNCharactersAndAlwaysTerminates)
     EXPECT_STREQ(dst, "");
 }
 
+// In a UTF-8 locale a cut never splits a character; bytes that are none are cut as bytes. In C
+// every byte is a character.
+TEST(ZtStrncpy, CutsKeepWholeCharactersInAUtf8Locale)
+{
+    // 2 + 13 x 3 bytes.
+    const std::string title = "\u00e9\u65e5\u672c\u8a9e\u65e5\u672c\u8a9e\u65e5\u672c\u8a9e"
+                              "\u65e5\u672c\u8a9e\u65e5";
+    const struct {
+        const char *what;
+        std::string text;
+        size_t n;
+        size_t utf8_bytes;
+    } cuts[] = {
+        {"a 39-byte tag after a two-byte character", title, 39, 38},
+        {"the cut after a character", title, 41, 41},
+        {"a four-byte character", "a\U0001f600", 4, 1},
+        {"invalid bytes", "\xff\xfe\xfd", 2, 2},
+        {"a character cut short already", "a\xe6\x97", 2, 2},
+    };
+    for (bool utf8 : {true, false}) {
+        ASSERT_NE(setlocale(LC_CTYPE, utf8 ? "C.UTF-8" : "C"), nullptr);
+        for (const auto &cut : cuts) {
+            char dst[64];
+            zt_strncpy(dst, cut.text.c_str(), cut.n);
+            EXPECT_EQ(dst, cut.text.substr(0, utf8 ? cut.utf8_bytes : cut.n)) << cut.what << utf8;
+        }
+    }
+    setlocale(LC_CTYPE, "C");
+}
+
 // One copy of a text in a UTF-8 locale and in C: what shows, and the columns it takes.
 struct fit_case {
     const char *what;

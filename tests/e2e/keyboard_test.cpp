@@ -226,6 +226,42 @@ TEST_P(Paste, PastedTextRunsNoCommand)
     }
 }
 
+// However a paste comes, none of it runs: one byte between the markers, the end marker inside the
+// pasted text, a tail that comes over a second after the rest; without the markers, three bytes
+// in one burst. Each paste holds "Q", which would stop the core.
+TEST_P(Paste, NoPartOfAPasteRunsAsKeys)
+{
+    client.terminal_type = GetParam();
+    ASSERT_NO_FATAL_FAILURE(start_and_greet(rows, cols));
+    const std::string start = terminfo_string(GetParam(), "PS");
+    const std::string end = terminfo_string(GetParam(), "PE");
+    // Each paste as the terminal writes it, the parts apart over a slow link.
+    const std::vector<std::vector<std::string>> pastes =
+        start.empty() ? std::vector<std::vector<std::string>>{{"Q.m"}}
+                      : std::vector<std::vector<std::string>>{
+                            {start + "Q" + end},
+                            {start + "some text" + end + "Q" + end},
+                            {start + "Bohemian Rhapsody", "Q" + end},
+                        };
+    for (const std::vector<std::string> &parts : pastes) {
+        ASSERT_TRUE(peer_send(peer, "D=ready\n"));
+        ASSERT_TRUE(wait_until(client, [&] { return message_text(screen()) == "ready"; }, 5000));
+        size_t from = peer.received.size();
+        for (size_t i = 0; i < parts.size(); i++) {
+            if (i > 0)
+                wait_until(client, [] { return false; }, 1300);
+            type(client, parts[i]);
+        }
+        std::string context = spelled(parts[0]);
+        ASSERT_TRUE(wait_until(client, [&] {
+            return message_text(screen()) == "paste ignored: press o to paste into the prompt";
+        }, 5000)) << context;
+        type(client, sentinel_key);
+        ASSERT_TRUE(wait_for_command(client, peer, sentinel_command, from)) << context;
+        EXPECT_EQ(sent_since(from), sentinel_command) << context;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(TerminalTypes, Paste,
                          ::testing::Values("xterm-256color", "tmux-256color", "screen-256color"),
                          terminal_test_name);

@@ -4,6 +4,7 @@
 #include "base/log.h"
 #include "config/key_table.h"
 #include "input/keys.h"
+#include "screen/terminal_type.h"
 #include "key_feed.h"
 #include "client_fixtures.h"
 
@@ -138,10 +139,35 @@ TEST_F(KeyReading, BackspaceKeyComesBackAs66EvenWhenBound)
 // Sequences the terminal description does not know go whole; nothing of them runs as keys.
 TEST_F(KeyReading, StrayEscapeSwallowsAControlSequenceWholeOrTheNextTwoKeys)
 {
-    for (const char *after : {"xy", "Oz", "[1;9D", "[202~", "[?1;2c", "[ q"}) {
-        feed_keys(std::string("\x1b") + after + "]");
+    // The last: an escape with a paste right behind it, which goes as any paste.
+    for (const char *after : {"xy", "Oz", "[1;9D", "[202~", "[?1;2c", "[ q", "\x1b[200~Q]\x1b[201~"}) {
+        feed_keys(std::string("\x1b") + after);
         EXPECT_EQ(c_get_key(), 0) << after;
+        feed_keys("]");
         EXPECT_EQ(c_get_key(), -6) << after;
+    }
+}
+
+// Where bracketed paste is not in force, three or more bytes that come together are a paste and
+// run nothing, unless they are one character or one key's sequence.
+TEST_F(KeyReading, WithoutBracketedPasteABurstOfThreeBytesIsAPaste)
+{
+    const struct {
+        const char *bytes;
+        int code;
+        bool bracketed;
+    } bursts[] = {
+        {"Q.m", 0, false},
+        {"]]", -6, false},           // two keys at once: the first acts
+        {"\xe6\x9d\xb1", 0xe6, false}, // one UTF-8 character
+        {"Q.m", -63, true},
+    };
+    for (const auto &burst : bursts) {
+        if (!burst.bracketed)
+            conf.paste_on[0] = '\0';
+        EXPECT_EQ(press(burst.bytes), burst.code) << burst.bytes;
+        drop_waiting_input();
+        learn_terminal_keys();
     }
 }
 

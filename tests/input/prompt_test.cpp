@@ -1,4 +1,5 @@
 #include <atomic>
+#include <clocale>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -28,7 +29,6 @@ protected:
     void SetUp() override
     {
         ScreenPeerTest::SetUp();
-        set_escdelay(20);
         song.text[0] = song.text[1] = song.text[2] = song_path;
         conf.list.index[0] = &song;
         conf.list.dmt = 1;
@@ -41,6 +41,15 @@ protected:
         ScreenPeerTest::TearDown();
         conf.list.index[0] = nullptr;
         conf.list.dmt = 0;
+        setlocale(LC_CTYPE, "C");
+    }
+
+    // The test screen again, in another locale.
+    static void reopen_screen(const char *locale)
+    {
+        close_test_screen();
+        ASSERT_NE(setlocale(LC_CTYPE, locale), nullptr);
+        open_test_screen(24, 80);
     }
 
     std::string message(int to = 30) { return screen_row(message_row, 5, to); }
@@ -78,8 +87,11 @@ TEST_F(Prompt, OnlyPrintableBytesBecomeText)
     EXPECT_EQ(read_all(peer), "LOAD2 abc");
 }
 
+// With nothing playing the line is left empty: the prompt must not look open, nor leave any of a
+// long text behind. An escape a terminal sends with Alt or an unknown key is no Escape.
 TEST_F(Prompt, EscapeOrAnEmptyLineSendsNothingAndRestoresNowPlaying)
 {
+    EXPECT_EQ(get_escdelay(), 50) << "Escape acts at once";
     feed_keys("xy\033");
     open_prompt();
     EXPECT_EQ(message(), padded("Song - Band", 26));
@@ -88,14 +100,69 @@ TEST_F(Prompt, EscapeOrAnEmptyLineSendsNothingAndRestoresNowPlaying)
     feed_keys("\n");
     open_prompt();
     EXPECT_EQ(message(), padded("Song - Band", 26));
+
+    std::string frame_end = screen_row(message_row, 77);
+    conf.player.title[0] = conf.player.artist[0] = '\0';
+    feed_keys(std::string(100, 'x') + "\033x\033");
+    open_prompt();
+    EXPECT_EQ(screen_row(message_row, 5, 76), std::string(72, ' '));
+    EXPECT_EQ(screen_row(message_row, 77), frame_end);
     EXPECT_EQ(read_all(peer), "");
 }
 
+TEST_F(Prompt, AnEscapeWithAPasteRightBehindItEndsThePromptAndThePasteGoes)
+{
+    feed_keys("ab\033\033[200~x\rQ\033[201~");
+    open_prompt();
+    EXPECT_EQ(message(18), "paste ignored ");
+    EXPECT_EQ(read_all(peer), "");
+}
+
+// In a UTF-8 locale the text shows as characters and Backspace takes a whole one; in C every byte
+// is one. The bytes sent are those typed.
+TEST_F(Prompt, TextInTheUsersCharacters)
+{
+    const struct {
+        const char *locale;
+        const char *shown;
+        size_t columns;
+        const char *sent;
+    } cases[] = {
+        {"C.UTF-8", "open: Caf\u00e9 \u6771", 13, "Caf\u00e9 \u6771"},
+        {"C", "open: Caf?? ?????", 17, "Caf\xc3\xa9 \xe6\x9d\xb1\xe4\xba"},
+    };
+    for (const auto &c : cases) {
+        reopen_screen(c.locale);
+        feed_keys("Caf\u00e9 \u6771\u4eac\x7f\n");
+        open_prompt();
+        EXPECT_EQ(message(), c.shown + std::string(26 - c.columns, ' ')) << c.locale;
+        EXPECT_EQ(read_all(peer), std::string("LOAD2 ") + c.sent) << c.locale;
+    }
+}
+
+// A character that does not fit whole is left out, in the text and in the line sent.
+TEST_F(Prompt, AFullTextAndTheLineSentEndOnACharacter)
+{
+    reopen_screen("C.UTF-8");
+    conf.debug = 8;
+    feed_keys(std::string(254, 'x') + "\u6771");
+    open_prompt();
+    EXPECT_EQ(message(26), "open: i:254 k:230 s:[x");
+    EXPECT_EQ(read_all(peer), "LOAD2 " + std::string(248, 'x'));
+
+    feed_keys(std::string(246, 'x') + "\u6771\u6771\n");
+    open_prompt();
+    EXPECT_EQ(read_all(peer), "LOAD2 " + std::string(246, 'x'));
+}
+
+// Until the next key, which shows the prompt again.
 TEST_F(Prompt, MouseEventShowsKeyMouseAndKeepsTheText)
 {
+    start_log(1);
     feed_keys("ab\033[<0;10;10M" "c\n");
     open_prompt();
-    EXPECT_EQ(message(12), "KEY_MOUS");
+    EXPECT_TRUE(log_has("] KEY_MOUSE\n"));
+    EXPECT_EQ(message(), padded("open: abc", 26));
     EXPECT_EQ(read_all(peer), "LOAD2 abc");
 }
 

@@ -99,6 +99,8 @@ void open_test_screen(int rows, int cols)
     if (test_screen == nullptr)
         abort();
     set_term(test_screen);
+    // Keys come whole as from an eight-bit terminal; on a pipe curses would keep seven bits.
+    meta(stdscr, TRUE);
     conf.terminal_out = screen_out;
     resizeterm(rows, cols);
     window_setup();
