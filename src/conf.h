@@ -165,6 +165,7 @@ struct conf_record {
     char paste_off[32];
     FILE *terminal_out;
     char now_playing[256];      // the text this run last wrote to the now-playing file
+    int now_playing_written;    // 1 when that write succeeded: the file holds now_playing
     click_region click_regions[click_region_count];
     list_view_state view;
 

@@ -245,16 +245,18 @@ static bool draw_now_playing()
     return true;
 }
 
-// Writes the now-playing file and notes what it holds.
+// Writes the now-playing file and notes what it was given and whether it holds it.
 static void put_now_playing_file(const char *text)
 {
-    write_now_playing_file(text);
+    conf.now_playing_written = write_now_playing_file(text);
     zt_strncpy(conf.now_playing, text, sizeof conf.now_playing - 1);
 }
 
 void show_now_playing()
 {
-    if (draw_now_playing())
+    // A redraw tries again what failed (a directory made since), but rewrites no same text.
+    if (draw_now_playing() &&
+        (!conf.now_playing_written || strcmp(conf.message, conf.now_playing) != 0))
         put_now_playing_file(conf.message);
 }
 
@@ -264,6 +266,7 @@ void follow_now_playing()
         return;
     char text[sizeof conf.message];
     format_now_playing(text, sizeof text, conf.player);
+    // Runs every pass: a file that cannot be written waits for the next redraw or text.
     if (strcmp(text, conf.now_playing) != 0)
         put_now_playing_file(text);
 }

@@ -19,7 +19,8 @@ void draw_volume();
 // Lays out conf.click_regions for the current size and draws the button labels.
 void draw_buttons();
 // Builds the now-playing text from the tags in conf.message, shows it and writes the
-// now-playing file; nothing without a screen, a listed playing entry or a tag.
+// now-playing file when its text changed; nothing without a screen, a listed playing entry or
+// a tag.
 void show_now_playing();
 // Rewrites the now-playing file when the tags or the playing entry give it another text than it
 // holds, without drawing: other programs follow the clip, the screen keeps its own timing.
