@@ -15,6 +15,7 @@
 #include "screen/paint.h"
 #include "screen/status_text.h"
 #include "screen/style.h"
+#include "screen/window.h"
 
 namespace {
 
@@ -254,6 +255,11 @@ static void put_now_playing_file(const char *text)
 
 void show_now_playing()
 {
+    // The tags of a core that has gone are no news: the line says it has gone.
+    if (conf.link.stream_ended) {
+        show_message(stream_closed_text);
+        return;
+    }
     // A redraw tries again what failed (a directory made since), but rewrites no same text.
     if (draw_now_playing() &&
         (!conf.now_playing_written || strcmp(conf.message, conf.now_playing) != 0))
