@@ -142,6 +142,8 @@ struct conf_record {
     char conf_path[256];
     int conf_path_ok;           // 0 when HOME could not give a usable path: nothing is saved
     int save_error;             // errno of the call that made the last save fail; 0 if none
+    int conf_read_error;        // errno that kept the file there from being read whole; 0 if
+                                // none. Such a file is never saved over.
     char keys[action_count][key_name_capacity];
     int argc;
     char **argv;
@@ -163,6 +165,7 @@ struct conf_record {
     char paste_off[32];
     FILE *terminal_out;
     char now_playing[256];      // the text this run last wrote to the now-playing file
+    int now_playing_written;    // 1 when that write succeeded: the file holds now_playing
     click_region click_regions[click_region_count];
     list_view_state view;
 

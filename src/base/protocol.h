@@ -1,7 +1,7 @@
 // What the client and the core agree on about their connection, shared with the simulated core:
-// the default port, how numbers are read, the effect switches, how a byte of a text from the
-// other side is shown, and the non-blocking socket both ends use. Includes nothing of the
-// client, so the simulator links it alone.
+// the default port, how numbers are read, the play states, the effect switches, how a byte of a
+// text from the other side is shown, and the non-blocking socket both ends use. Includes
+// nothing of the client, so the simulator links it alone.
 #pragma once
 
 #include <algorithm>
@@ -41,6 +41,9 @@ constexpr char printable_char(char c)
     unsigned char byte = (unsigned char)c;
     return byte < 0x20 || byte >= 0x7f ? '?' : c;
 }
+
+// Play-state numbers of the STATE line, shown as "[]", "|>" and "||".
+enum play_state : int { state_stopped = 2, state_playing = 3, state_paused = 4 };
 
 // Effect toggles, one bit each of the CONF EFFECTS mask.
 enum effect_mask : int {

@@ -146,7 +146,8 @@ bool split_conf_line(char *line, const char **key, const char **value)
     return true;
 }
 
-static void read_conf_file(FILE *file)
+// False, with errno set, when reading stopped before the end of the file.
+static bool read_conf_file(FILE *file)
 {
     char line[line_capacity + 1];
     const char *key;
@@ -154,18 +155,29 @@ static void read_conf_file(FILE *file)
     while (fgets(line, sizeof line, file) != nullptr)
         if (split_conf_line(line, &key, &value))
             store_setting(key, value);
+    return !ferror(file);
 }
 
+// A file that is there but was not read whole holds what the user wrote and this run does not
+// know: it must not be saved over.
 static void load_bindings()
 {
+    conf.conf_read_error = 0;
     FILE *file = conf.conf_path_ok ? fopen(conf.conf_path, "r") : nullptr;
     if (file == nullptr) {
-        if (conf.conf_path_ok)
+        if (conf.conf_path_ok) {
+            if (errno != ENOENT)
+                conf.conf_read_error = errno;
             printf("load_conf_rnc: (%s) can't open for reading, using defaults\n", conf.conf_path);
+        }
         bind_default_keys();
         return;
     }
-    read_conf_file(file);
+    if (!read_conf_file(file)) {
+        conf.conf_read_error = errno != 0 ? errno : EIO;
+        printf("load_conf_rnc: (%s) could not be read whole: %s\n", conf.conf_path,
+               strerror(conf.conf_read_error));
+    }
     fclose(file);
 }
 
@@ -419,7 +431,11 @@ bool save_conf()
 {
     conf.save_error = 0;
     errno = 0;
-    if (!conf.conf_path_ok || replace_conf_file(conf.conf_path))
+    if (!conf.conf_path_ok)
+        return true;
+    if (conf.conf_read_error != 0)
+        return false;
+    if (replace_conf_file(conf.conf_path))
         return true;
     // Every failing call sets errno; EIO stands in should one not.
     conf.save_error = errno != 0 ? errno : EIO;
@@ -428,6 +444,11 @@ bool save_conf()
 
 void print_save_failure()
 {
+    if (conf.conf_read_error != 0) {
+        printf("save_conf: (%s) left as it was: it could not be read at start (%s)\n",
+               conf.conf_path, strerror(conf.conf_read_error));
+        return;
+    }
     printf("save_conf: can't open for writing (%s)\n", conf.conf_path);
     printf("save_conf: %s\n", strerror(conf.save_error));
 }

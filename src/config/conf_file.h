@@ -5,8 +5,9 @@
 // Defaults, configuration file, command line; may print the usage text and exit with 0.
 int load_conf_rcn();
 // Rewrites the configuration file from the current settings and bindings; false when it could
-// not be saved, with the error number of the failing call in conf.save_error. Prints nothing:
-// the caller tells the user once the terminal is its own again.
+// not be saved, with the error number of the failing call in conf.save_error, and when it is
+// left alone because it was there but could not be read whole at start (conf.conf_read_error).
+// Prints nothing: the caller tells the user once the terminal is its own again.
 bool save_conf();
 // Prints that the configuration was not saved, and why.
 void print_save_failure();

@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr const char *file_name = "vesk-now-playing.txt";
+
 // USER names the file; without it, the account this process runs as.
 const char *user_name()
 {
@@ -52,27 +54,65 @@ bool write_all(int fd, const char *text, size_t length)
     return true;
 }
 
+// What stands at the file's name: false for anything but a plain file (a link, a pipe), put
+// there on purpose, which stays. A plain file's mode goes to the one replacing it.
+bool replaceable(int dir_fd, bool &exists, mode_t &mode)
+{
+    struct stat st;
+    exists = fstatat(dir_fd, file_name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+    if (!exists)
+        return errno == ENOENT;
+    mode = st.st_mode & 07777;
+    return S_ISREG(st.st_mode);
+}
+
+// Creates the temporary file afresh; one that an earlier process of the same number left goes
+// first. Never through a link.
+int create_temp(int dir_fd, const char *name)
+{
+    constexpr int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY;
+    int fd = openat(dir_fd, name, flags, 0644);
+    if (fd < 0 && errno == EEXIST && unlinkat(dir_fd, name, 0) == 0)
+        fd = openat(dir_fd, name, flags, 0644);
+    return fd;
+}
+
+// Writes text under a temporary name and renames it over the file, so that a reader finds the
+// old text or the new one, never an empty or half-written file.
+bool replace_file(int dir_fd, const char *text)
+{
+    bool exists;
+    mode_t mode = 0;
+    if (!replaceable(dir_fd, exists, mode))
+        return false;
+    // One name per process: two clients of one user never write into each other's file.
+    char temp[64];
+    snprintf(temp, sizeof temp, ".%s.%d", file_name, (int)getpid());
+    int fd = create_temp(dir_fd, temp);
+    if (fd < 0)
+        return false;
+    bool written = (!exists || fchmod(fd, mode) == 0) && write_all(fd, text, strlen(text));
+    written = close(fd) == 0 && written;
+    if (written && renameat(dir_fd, temp, dir_fd, file_name) == 0)
+        return true;
+    unlinkat(dir_fd, temp, 0);
+    return false;
+}
+
 } // namespace
 
-void write_now_playing_file(const char *text)
+bool write_now_playing_file(const char *text)
 {
     const char *user = user_name();
     if (user == nullptr || strchr(user, '/') != nullptr)
-        return;
+        return false;
     char dir_path[512];
     if (snprintf(dir_path, sizeof dir_path, "%s/vesk-%s", tmp_dir(), user) >= (int)sizeof dir_path)
-        return;
+        return false;
     int dir_fd = open_private_dir(dir_path);
     if (dir_fd < 0)
-        return;
-    // Never through a link, and never blocking on something that is not a plain file.
-    int fd = openat(dir_fd, "vesk-now-playing.txt",
-                    O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
+        return false;
+    bool replaced = replace_file(dir_fd, text);
     close(dir_fd);
-    if (fd < 0)
-        return;
-    struct stat st;
-    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) == 0)
-        write_all(fd, text, strlen(text));
-    close(fd);
+    return replaced;
 }

@@ -60,12 +60,15 @@ void report_failed_connection()
 }
 
 // A core that ends or breaks the stream without COREQUIT would otherwise leave its last state
-// on the screen as if it still played. The socket stays open, so a later command still fails
-// visibly, but is not watched: it would be readable, at its end, on every pass for ever.
+// on the screen as if it still played; nothing plays without it. The socket stays open, so a
+// later command still fails visibly, but is not watched: it would be readable, at its end, on
+// every pass for ever. Every redraw from now on says so again.
 void end_stream()
 {
     conf.link.stream_ended = 1;
-    show_message("connection closed by the core");
+    conf.player.state = state_stopped;
+    draw_state();
+    show_now_playing();
 }
 
 void make_nonblocking(int fd)

@@ -15,6 +15,7 @@
 #include "screen/paint.h"
 #include "screen/status_text.h"
 #include "screen/style.h"
+#include "screen/window.h"
 
 namespace {
 
@@ -234,15 +235,20 @@ void draw_buttons()
     }
 }
 
-// Builds the now-playing text in conf.message and shows it; false when nothing was shown.
-bool has_now_playing()
+static bool has_tagged_playing_entry()
 {
     return playing_entry_listed() && has_tags(conf.player);
 }
 
+bool has_now_playing()
+{
+    return conf.link.stream_ended || has_tagged_playing_entry();
+}
+
+// Builds the now-playing text in conf.message and shows it; false when nothing was shown.
 static bool draw_now_playing()
 {
-    if (!screen_ready() || !has_now_playing())
+    if (!screen_ready() || !has_tagged_playing_entry())
         return false;
     format_now_playing(conf.message, sizeof conf.message, conf.player);
     // The tags come from the core: painted in their printable form, no control sequence.
@@ -250,25 +256,33 @@ static bool draw_now_playing()
     return true;
 }
 
-// Writes the now-playing file and notes what it holds.
+// Writes the now-playing file and notes what it was given and whether it holds it.
 static void put_now_playing_file(const char *text)
 {
-    write_now_playing_file(text);
+    conf.now_playing_written = write_now_playing_file(text);
     zt_strncpy(conf.now_playing, text, sizeof conf.now_playing - 1);
 }
 
 void show_now_playing()
 {
-    if (draw_now_playing())
+    // The tags of a core that has gone are no news: the line says it has gone.
+    if (conf.link.stream_ended) {
+        show_message(stream_closed_text);
+        return;
+    }
+    // A redraw tries again what failed (a directory made since), but rewrites no same text.
+    if (draw_now_playing() &&
+        (!conf.now_playing_written || strcmp(conf.message, conf.now_playing) != 0))
         put_now_playing_file(conf.message);
 }
 
 void follow_now_playing()
 {
-    if (!has_now_playing())
+    if (!has_tagged_playing_entry())
         return;
     char text[sizeof conf.message];
     format_now_playing(text, sizeof text, conf.player);
+    // Runs every pass: a file that cannot be written waits for the next redraw or text.
     if (strcmp(text, conf.now_playing) != 0)
         put_now_playing_file(text);
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+// What the message line says once the core has closed the stream.
+constexpr const char *stream_closed_text = "connection closed by the core";
+
 void set_list_title(const char *text);
 void draw_list_title();
 // Samples the processor load, then draws the time with the clock and the progress bar.
@@ -18,10 +21,13 @@ void draw_repeat();
 void draw_volume();
 // Lays out conf.click_regions for the current size and draws the button labels.
 void draw_buttons();
-// True when the playing entry is listed and has a tag: there is a now-playing line to show.
+// True when show_now_playing has something to show: the closed stream, or a listed playing
+// entry with a tag.
 bool has_now_playing();
-// Builds the now-playing text from the tags in conf.message, shows it and writes the
-// now-playing file; nothing without a screen, a listed playing entry or a tag.
+// What the message line shows when nothing else is to be said: once the core has closed the
+// stream, that it has; otherwise the now-playing text, built from the tags in conf.message,
+// and the now-playing file written when its text changed. Nothing without a screen, a listed
+// playing entry or a tag.
 void show_now_playing();
 // Rewrites the now-playing file when the tags or the playing entry give it another text than it
 // holds, without drawing: other programs follow the clip, the screen keeps its own timing.

@@ -467,6 +467,19 @@ TEST_F(ConfFile, MissingDirectoryMeansNoSave)
     EXPECT_TRUE(dir_names(home).empty()) << "the directory is not created";
 }
 
+// What could not be read whole (here a directory, which opens but gives no line) is left alone.
+TEST_F(ConfFile, WhatCouldNotBeReadWholeIsNeverSaved)
+{
+    ASSERT_EQ(mkdir(path.c_str(), 0700), 0);
+    EXPECT_EQ(load(), "load_conf_rnc: (" + path + ") could not be read whole: Is a directory\n");
+    EXPECT_FALSE(save_conf());
+    EXPECT_EQ(capture_stdout(print_save_failure),
+              "save_conf: (" + path + ") left as it was: it could not be read at start (Is a "
+              "directory)\n");
+    EXPECT_TRUE(dir_names(path).empty());
+    EXPECT_EQ(dir_names(conf_dir), std::set<std::string>{"vesk-remote-ncurses.conf"});
+}
+
 TEST_F(ConfFile, FailedWriteKeepsTheOldFile)
 {
     const std::string old_text = "# mine\nk_quit=x\nremote_host=precious\n";

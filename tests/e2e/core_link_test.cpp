@@ -60,21 +60,27 @@ long sleeps(pid_t pid)
 TEST_F(CoreLink, ACoreThatClosesWithoutAWordIsToldCostsNothingAndLaterCommandsFailVisibly)
 {
     ASSERT_NO_FATAL_FAILURE(start_and_greet(24, 80));
-    ASSERT_TRUE(peer_send(peer, "STATE=3\nTIME=2\n"));
+    ASSERT_TRUE(peer_send(peer, "LIST_START=1\nNAM0]=4,song\nLIST_END\nCUR=0\nTITLE=Song\n"
+                                "STATE=3\nTIME=2\n"));
     ASSERT_TRUE(wait_until(client, [&] { return state_symbol(screen()) == "|>"; }, 5000));
+    type(client, "\x0c");
+    ASSERT_TRUE(wait_until(client, [&] { return message_text(screen()) == "Song"; }, 5000));
     close(peer.conn_fd);
     peer.conn_fd = -1;
-    EXPECT_TRUE(wait_until(
-        client, [&] { return message_text(screen()) == "connection closed by the core"; }, 5000));
+    const std::string closed = "connection closed by the core";
+    EXPECT_TRUE(wait_until(client, [&] { return message_text(screen()) == closed; }, 5000));
+    EXPECT_EQ(state_symbol(screen()), "[]") << "nothing plays without the core";
     // A socket at its end is always readable: watched, it would wake the client 100 times a
     // second.
     long before = sleeps(client.pid);
     pump(client, scaled_ms(500));
     EXPECT_LE(sleeps(client.pid) - before, 2);
-    // The first send may still leave; the core's side answers it with a reset.
-    type(client, "]");
-    type(client, "]");
+    // A redraw keeps saying so, in place of the clip's line. The first send may still leave;
+    // the core's side answers it with a reset.
+    type(client, "\x0c]]");
     EXPECT_TRUE(wait_for_text(client, "say: error: (", 0));
+    EXPECT_EQ(message_text(screen()), closed);
+    EXPECT_EQ(state_symbol(screen()), "[]");
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <ftw.h>
+#include <grp.h>
 #include <poll.h>
 #include <pty.h>
 #include <sstream>
@@ -125,6 +126,39 @@ int remove_entry(const char *path, const struct stat *, int, FTW *)
 }
 
 int run_counter = 0;
+
+// Who an unprivileged client runs as when the test runs as root: nobody.
+constexpr uid_t unprivileged_id = 65534;
+
+// In a child: gives up root for good; false when that is not possible.
+bool drop_root()
+{
+    return setgroups(0, nullptr) == 0 && setgid(unprivileged_id) == 0 &&
+           setuid(unprivileged_id) == 0;
+}
+
+bool runs_as_root()
+{
+    return geteuid() == 0;
+}
+
+// The client's HOME, its .vesk and the configuration file in it, with the given text and mode,
+// belong to whoever the client runs as.
+void prepare_home(const client_process &client)
+{
+    std::string dir = client.home + "/.vesk";
+    mkdir(dir.c_str(), 0700);
+    std::string file = dir + "/vesk-remote-ncurses.conf";
+    if (!client.conf_text.empty()) {
+        int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        put_all(fd, client.conf_text, write);
+        fchmod(fd, client.conf_mode);
+        close(fd);
+    }
+    if (client.unprivileged && runs_as_root())
+        for (const std::string &path : {client.home, dir, file})
+            lchown(path.c_str(), unprivileged_id, unprivileged_id);
+}
 
 // In a child before exec: a test that crashes or is killed leaves no process behind.
 void end_with_parent(int sig, pid_t parent)
@@ -272,7 +306,7 @@ void start_client(client_process &client, int port, int rows, int cols,
     if (mkdtemp(home) == nullptr)
         return;
     client.home = home;
-    mkdir((client.home + "/.vesk").c_str(), 0700);
+    prepare_home(client);
     client.user = "vesk-e2e-" + std::to_string(getpid()) + "-" + std::to_string(++run_counter);
 
     std::vector<std::string> args = words_of(getenv("VESK_E2E_CLIENT_WRAPPER"));
@@ -284,6 +318,9 @@ void start_client(client_process &client, int port, int rows, int cols,
     pid_t parent = getpid();
     client.pid = forkpty(&client.master, nullptr, nullptr, &size);
     if (client.pid == 0) {
+        // First: a change of user clears the signal that ends it with its parent.
+        if (client.unprivileged && runs_as_root() && !drop_root())
+            _exit(127);
         end_with_parent(SIGKILL, parent);
         prepare_client_environment(client);
         if (client.job_control)
@@ -312,6 +349,18 @@ void stop_client(client_process &client)
     if (!client.home.empty())
         nftw(client.home.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
     client.home.clear();
+}
+
+bool can_run_unprivileged()
+{
+    if (!runs_as_root())
+        return true;
+    pid_t child = fork();
+    if (child == 0)
+        _exit(drop_root() && access(VESK_CLIENT_BINARY, X_OK) == 0 ? 0 : 1);
+    int status = -1;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
 }
 
 bool pump(client_process &client, int wait_ms)

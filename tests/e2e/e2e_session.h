@@ -32,11 +32,16 @@ struct client_process {
 
     // Set before start_client: the terminal type the client is told, whether it starts with
     // hang-ups ignored (as under nohup), whether it runs as a shell's job, which a stop signal
-    // stops (Ctrl-Z), and whether output keeps every byte the client writes.
+    // stops (Ctrl-Z), whether output keeps every byte the client writes, a configuration file
+    // to start with (none when empty) and its mode, and whether the client runs as an
+    // unprivileged user (uid 65534 when the test runs as root, who may read any file).
     std::string terminal_type = "xterm";
     bool ignore_hangup = false;
     bool job_control = false;
     bool keep_output = false;
+    std::string conf_text;
+    mode_t conf_mode = 0600;
+    bool unprivileged = false;
 
     pid_t pid = -1;
     int master = -1;
@@ -56,6 +61,9 @@ void start_client(client_process &client, int port, int rows, int cols,
                   const std::vector<std::string> &options = {});
 // Ends the client if it still runs (SIGKILL), closes the terminal and removes its HOME.
 void stop_client(client_process &client);
+// Whether a client with unprivileged set can run here: a root test must be able to become uid
+// 65534, and that user to run the client.
+bool can_run_unprivileged();
 
 // Reads what the client wrote within wait_ms (0: only what is there) into the terminal; notes
 // the exit of the client. False once the client is gone and its output drained. Once the

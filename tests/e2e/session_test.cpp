@@ -228,6 +228,32 @@ TEST_F(Session, QuitTellsOnTheRestoredTerminalWhyNothingWasSaved)
     EXPECT_NE(vt_dump(screen()).find(told), std::string::npos) << vt_dump(screen());
 }
 
+// A file the user may write but not read holds what the defaults would lose: at quit it stays
+// as it was, and the terminal says why.
+TEST_F(Session, QuitLeavesAnUnreadableConfigurationAsItWasAndSaysWhy)
+{
+    if (!can_run_unprivileged())
+        GTEST_SKIP() << "no unprivileged user can run the client here: root reads any file";
+    const std::string text = "# bound by hand\nk_quit=x\n";
+    client.conf_text = text;
+    client.conf_mode = 0200;
+    client.unprivileged = true;
+    client.keep_output = true;
+    launch();
+    type(client, "q");
+    ASSERT_NO_FATAL_FAILURE(expect_exit(client, 0));
+    const std::string path = conf_file_path(client);
+    EXPECT_NE(client.output.find("save_conf: (" + path +
+                                 ") left as it was: it could not be read at start "
+                                 "(Permission denied)"),
+              std::string::npos)
+        << client.output;
+    EXPECT_EQ(file_text(path), text);
+    struct stat info;
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0200u);
+}
+
 // Ctrl-C, and Ctrl-\ beside the Stop key.
 TEST_F(Session, InterruptAndQuitKeysExitWith255AndSaveNothing)
 {

@@ -1,9 +1,11 @@
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <pwd.h>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "base/text.h"
@@ -208,12 +210,25 @@ TEST_F(PanelTest, NowPlayingOnScreenAndInTheFile)
     EXPECT_EQ(file_text(now_playing_path()), "A - B (1999, c)");
     EXPECT_STREQ(conf.message, "A - B (1999, c)");
 
-    // A shorter text replaces the file and the row completely.
+    // The same text again, at a redraw or from the loop, leaves the file as it is.
+    ASSERT_EQ(chmod(now_playing_path().c_str(), 0600), 0);
+    struct stat before;
+    ASSERT_EQ(stat(now_playing_path().c_str(), &before), 0);
+    show_now_playing();
+    follow_now_playing();
+    struct stat after;
+    ASSERT_EQ(stat(now_playing_path().c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+
+    // A shorter text replaces the file, by another one of the same mode, and the row completely.
     set_tags("Z", "", "", "");
     set_message("an older and much longer message");
     show_now_playing();
     EXPECT_EQ(screen_row(21, 5, 79), "Z" + std::string(74, ' '));
     EXPECT_EQ(file_text(now_playing_path()), "Z");
+    ASSERT_EQ(stat(now_playing_path().c_str(), &after), 0);
+    EXPECT_NE(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mode & 07777, 0600u);
 
     // Raw bytes go to the file, printable ones to the screen.
     set_tags("caf\xc3\xa9\tx", "", "", "");
@@ -226,6 +241,34 @@ TEST_F(PanelTest, NowPlayingOnScreenAndInTheFile)
     show_now_playing();
     EXPECT_EQ(screen_row(21, 5, 77), std::string(conf.message, 73));
     EXPECT_EQ(screen_row(21, 78, 79), "  ");
+}
+
+// A status bar reading the file while the clip changes finds the old text or the new one, and
+// no file is left beside it.
+TEST_F(PanelTest, NowPlayingFileIsNeverSeenEmpty)
+{
+    make_dir(0700);
+    add("song");
+    set_tags("first title", "", "", "");
+    open_test_screen(24, 80);
+    std::atomic<bool> writing = true;
+    std::atomic<int> reads = 0;
+    std::atomic<int> empty_reads = 0;
+    std::thread reader([&] {
+        for (; writing; reads++)
+            if (file_text(now_playing_path()).empty())
+                empty_reads++;
+    });
+    for (int i = 0; i < 1000; i++) {
+        set_tags(i % 2 ? "first title" : "second title", "", "", "");
+        show_now_playing();
+    }
+    writing = false;
+    reader.join();
+    EXPECT_GT(reads, 0);
+    EXPECT_EQ(empty_reads, 0) << "of " << reads << " reads";
+    auto entries = std::filesystem::directory_iterator(now_playing_dir());
+    EXPECT_EQ(std::distance(begin(entries), end(entries)), 1);
 }
 
 TEST_F(PanelTest, NowPlayingNeedsAnEntryAndTags)

@@ -235,7 +235,7 @@ void start_clip(sim_core &core, int idx, int subsong)
     player.clip = player.refs[idx];
     player.subsong = subsong;
     player.pos = 0;
-    player.state = sim_playing;
+    player.state = state_playing;
     broadcast(core, report_clip);
 }
 
@@ -270,7 +270,7 @@ int random_other_clip(sim_player &player)
 
 void stop_playing(sim_core &core)
 {
-    core.player.state = sim_stopped;
+    core.player.state = state_stopped;
     core.player.pos = 0;
     broadcast(core, report_state);
     broadcast(core, report_time);
@@ -366,7 +366,7 @@ void cmd_pause(sim_core &core, int, const char *)
             broadcast(core, report_state);
         return;
     }
-    player.state = player.state == sim_playing ? sim_paused : sim_playing;
+    player.state = player.state == state_playing ? state_paused : state_playing;
     broadcast(core, report_state);
 }
 
@@ -639,7 +639,7 @@ void sim_core_init(sim_core &core, int big_count)
 {
     memset(&core, 0, sizeof core);
     sim_lib_init(std::clamp(big_count, 0, sim_big_max));
-    core.player.state = sim_stopped;
+    core.player.state = state_stopped;
     core.player.clip = -1;
     core.player.vol = 70;
     core.player.rng = 12345u;
@@ -720,7 +720,7 @@ void sim_tick(sim_core &core)
 
 bool sim_is_playing(const sim_core &core)
 {
-    return core.player.state == sim_playing && core.player.clip >= 0;
+    return core.player.state == state_playing && core.player.clip >= 0;
 }
 
 int sim_list_at(const sim_list &list, int pos)

@@ -21,8 +21,6 @@ constexpr int sim_word_cap = 256;
 constexpr int sim_volume_step = 3;
 constexpr int sim_skip_seconds = 10;
 
-// Play-state numbers as the client shows them: "[]", "|>", "||".
-enum sim_play_state { sim_stopped = 2, sim_playing = 3, sim_paused = 4 };
 enum sim_list_kind { sim_list_dir, sim_list_search, sim_list_recursive };
 
 // What a list is made of; kept by the favourite slots, rebuilt when shown.

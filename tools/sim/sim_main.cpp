@@ -1,5 +1,6 @@
 // vesk-core-sim: a simulated vesk-core on TCP. One poll() loop serves every client; the state
 // machine in sim_core.cpp decides what each command does and what each client is told.
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -29,6 +30,9 @@ sigset_t wait_mask;
 
 // The time clients get to take their COREQUIT before the core ends anyway.
 constexpr int goodbye_ms = 2000;
+// How long a lingering core asked to stop serves on after its last client left: a client that
+// found it listening a moment ago may be about to connect.
+constexpr int linger_grace_ms = 2000;
 
 void request_stop(int)
 {
@@ -56,6 +60,7 @@ struct sim_server {
     int tick_ms;
     bool ticking;
     int64_t next_tick;
+    int64_t last_left; // when the last client left; the start while none came
 };
 
 // The core is large (two lists of a million entries); it lives outside the stack.
@@ -126,12 +131,22 @@ int open_listener(const char *host, int port)
     return fd;
 }
 
+bool has_clients()
+{
+    for (int fd : server.fds)
+        if (fd >= 0)
+            return true;
+    return false;
+}
+
 void drop_client(int slot, const char *why)
 {
     log_line("client %d: closed (%s)", slot, why);
     close(server.fds[slot]);
     server.fds[slot] = -1;
     sim_client_close(core, slot);
+    if (!has_clients())
+        server.last_left = now_ms();
 }
 
 void accept_clients()
@@ -236,13 +251,25 @@ void run_clock()
     }
 }
 
-// Nothing while nothing plays; otherwise the time until the next simulated second.
+// Time left of a lingering core's grace while it is asked to stop and has no client; -1 when
+// no grace runs.
+int64_t grace_left()
+{
+    if (!stop_requested || !server.linger || has_clients())
+        return -1;
+    return std::max<int64_t>(server.last_left + linger_grace_ms - now_ms(), 0);
+}
+
+// Nothing while nothing plays and no grace runs; otherwise the time until the next simulated
+// second or the end of the grace.
 int poll_timeout()
 {
-    if (!server.ticking)
-        return -1;
-    int64_t wait = server.next_tick - now_ms();
-    return wait < 0 ? 0 : (int)wait;
+    int64_t wait = grace_left();
+    if (server.ticking) {
+        int64_t tick = std::max<int64_t>(server.next_tick - now_ms(), 0);
+        wait = wait < 0 ? tick : std::min(wait, tick);
+    }
+    return (int)wait;
 }
 
 // poll() that a stop signal interrupts; timeout_ms -1 waits without a time-out.
@@ -252,19 +279,12 @@ int wait_for_events(pollfd *fds, int n, int timeout_ms)
     return ppoll(fds, (nfds_t)n, timeout_ms < 0 ? nullptr : &timeout, &wait_mask);
 }
 
-bool has_clients()
-{
-    for (int fd : server.fds)
-        if (fd >= 0)
-            return true;
-    return false;
-}
-
-// A lingering core asked to stop still serves, and takes new clients, while anyone is connected:
-// the script that started it must not end the session of another user of it.
+// A lingering core asked to stop still serves, and takes new clients, while anyone is connected
+// and for a grace after the last one left: the script that started it must not end the session
+// of another user of it, nor leave one that has just checked for it with nothing to connect to.
 bool keeps_serving()
 {
-    return !stop_requested || (server.linger && has_clients());
+    return !stop_requested || (server.linger && (has_clients() || grace_left() > 0));
 }
 
 void serve()
@@ -341,6 +361,7 @@ int main(int argc, char **argv)
     server.quiet = opts.quiet;
     server.linger = opts.linger;
     server.tick_ms = opts.tick_ms;
+    server.last_left = now_ms();
     for (int &fd : server.fds)
         fd = -1;
     server.listen_fd = open_listener(opts.host, opts.port);

@@ -114,7 +114,7 @@ void sim_print_usage(const char *name)
            "\t--big <n>\tadd a directory \"Big\" of n clips (at most %d)\n"
            "\t--tick-ms <n>\treal milliseconds per played second (default 1000)\n"
            "\t--quiet\t\tno log of connections and commands on standard error\n"
-           "\t--linger\tasked to stop, serve on until the last client has left\n"
+           "\t--linger\tasked to stop, serve on until 2 s after the last client has left\n"
            "\t--help\t\tthis text\n"
            "It prints \"listening on <addr>:<port>\" once it accepts connections.\n",
            name, default_port, sim_big_max);

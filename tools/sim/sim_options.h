@@ -9,7 +9,7 @@ struct sim_options {
     int big;  // clips in the big directory; 0: no big directory
     int tick_ms;
     bool quiet;
-    bool linger; // a stop signal ends it only once its last client has left
+    bool linger; // a stop signal ends it only 2 s after its last client has left
     bool help;
 };
 
