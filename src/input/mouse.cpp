@@ -11,11 +11,13 @@
 #include "config/actions.h"
 #include "event/events.h"
 #include "input/dispatch.h"
+#include "input/key_codes.h"
 #include "input/keys.h"
 #include "link/commands.h"
 #include "screen/layout.h"
 #include "screen/listview.h"
 #include "screen/panel.h"
+#include "screen/terminal_type.h"
 
 namespace {
 
@@ -71,30 +73,52 @@ void set_volume_at(const click_region &bar, int x)
     send_vols(promi / 10);
 }
 
-// Takes the next input event of a hold into ev, once the terminal is readable; false when its
-// input has ended.
-bool read_hold_event(MEVENT &ev)
+// A key typed during a hold ends it and is not dispatched; an escape goes with what came with
+// it, and a paste as any paste.
+void drop_hold_key(int key)
 {
-    key_read read = read_key_now(true);
-    if (read.key == KEY_MOUSE && getmouse(&ev) != OK)
-        ev.bstate = 0;
-    // Any other key only counts as one more step; so does what curses kept for itself.
-    return !read.ended;
+    if (key == key_paste_start ||
+        (key == key_escape && read_escape_tail(false) == escape_tail::paste))
+        discard_paste();
 }
 
-// Short wait for more input while a button is held: the result of select(), 1 after a hang-up.
-int hold_wait()
+// Takes the input that came during a hold into ev; true when the hold goes on. Only motion (and
+// what curses kept for itself) lets it: the release ends it, and so does any other event or key,
+// so that no release read in another form leaves the action repeating.
+bool hold_goes_on(MEVENT &ev)
+{
+    key_read read = read_key_now(true);
+    if (read.ended)
+        return false;
+    if (read.key == KEY_MOUSE) {
+        if (getmouse(&ev) != OK)
+            ev.bstate = 0;
+        return ev.bstate == REPORT_MOUSE_POSITION;
+    }
+    if (read.key == ERR || read.key == KEY_RESIZE)
+        return true;
+    drop_hold_key(read.key);
+    ev.bstate = 0;
+    return false;
+}
+
+enum class hold_input { none, some, stop };
+
+// Short wait for more input while a button is held. A redraw stops the hold: leaving curses mode
+// for it switched the terminal's mouse reports off for a moment, and after a stop the release may
+// have come while they were; curses no longer knows the button is down.
+hold_input hold_wait()
 {
     usleep(hold_settle_us);
     timeval limit{0, hold_poll_us};
     input_wait wait = wait_for_input(-1, &limit);
-    // A hang-up ends the hold as the end of input does.
-    if (wait.hung_up)
-        return 1;
-    // A signal is no input: it has been acted on (a resize redrawn) and the hold goes on.
+    // A vanished terminal never sends the release.
+    if (wait.hung_up || wait.redrawn || exit_requested())
+        return hold_input::stop;
+    // Another signal is no input.
     if (wait.rc < 0 && errno == EINTR)
-        return 0;
-    return wait.rc;
+        return hold_input::none;
+    return wait.rc != 0 ? hold_input::some : hold_input::none;
 }
 
 // Fires the action on the press, again after a pause and then until the button is released.
@@ -103,22 +127,17 @@ void hold_repeat(int code, MEVENT &ev)
     int i = 0;
     for (;;) {
         dlog(8, "ccm: mouse down0, i:%d, bstate:0x%x, a:%d", i, (unsigned)ev.bstate, code);
-        int ready;
+        hold_input input;
         do {
             check_key(code);
             if (i == 0)
                 usleep(first_hold_pause_us);
-            ready = hold_wait();
+            input = hold_wait();
             i++;
-        } while (ready == 0);
-        // A vanished terminal never sends the release: without this the action would repeat
-        // for ever.
-        if (exit_requested() || !read_hold_event(ev)) {
-            dlog(8, "ccm: input failed, hold ends, i:%d", i);
-            return;
-        }
+        } while (input == hold_input::none);
+        bool goes_on = input == hold_input::some && hold_goes_on(ev);
         dlog(8, "ccm: mouse down, i:%d, bstate:0x%x", i, (unsigned)ev.bstate);
-        if (ev.bstate & BUTTON1_RELEASED) {
+        if (!goes_on) {
             dlog(8, "ccm: mouse up, i:%d, bstate:0x%x", i, (unsigned)ev.bstate);
             return;
         }

@@ -40,18 +40,22 @@ TEST(Sighandler, SignalsEndTheClientWhereItWaits)
     }
 }
 
+// Among what the terminal's description gives: the switches that end bracketed paste and the
+// mouse reports, which would otherwise stay on for the shell.
 TEST(Sighandler, CrashPutsTheTerminalBackAndEndsAtOnce)
 {
     child_result r = run_in_child([] {
         reset_conf();
-        snprintf(conf.signals.terminal_reset, sizeof conf.signals.terminal_reset, "<reset>");
-        conf.signals.terminal_reset_length = 7;
-        install_signal_handlers();
+        open_test_screen(24, 80);
         raise(SIGSEGV);
         printf("not ended");
     });
     EXPECT_EQ(r.status, 255);
-    EXPECT_EQ(r.output, "<reset>\nCaught signal: 11 (SIGSEGV)\n");
+    const std::string report = "\nCaught signal: 11 (SIGSEGV)\n";
+    ASSERT_GT(r.output.size(), report.size());
+    EXPECT_EQ(r.output.substr(r.output.size() - report.size()), report);
+    for (const char *off : {"\033[?1049l", "\033[?2004l", "\033[?1006;1000l"})
+        EXPECT_NE(r.output.find(off), std::string::npos) << off + 1;
 }
 
 // The loop's wait, traced in the debug log and on a test screen.

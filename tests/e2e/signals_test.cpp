@@ -318,4 +318,38 @@ TEST_P(OtherButtons, AfterTheirReleasesCoreLinesResizesAndSignalsNeedNoKey)
 INSTANTIATE_TEST_SUITE_P(MouseEncodings, OtherButtons,
                          ::testing::Values("xterm-256color", "tmux-256color"), terminal_test_name);
 
+// A held volume button repeats until its release, also when the window changed its size during
+// the hold; after the release nothing more goes out. Both mouse encodings.
+class HeldButton : public ScriptedCore<::testing::TestWithParam<const char *>> {
+protected:
+    size_t volume_steps() const
+    {
+        size_t count = 0;
+        for (size_t at = peer.received.find("VOL-"); at != std::string::npos;
+             at = peer.received.find("VOL-", at + 1))
+            count++;
+        return count;
+    }
+};
+
+TEST_P(HeldButton, NothingRepeatsAfterTheReleaseOfAHoldThatSawAResize)
+{
+    client.terminal_type = GetParam();
+    ASSERT_NO_FATAL_FAILURE(start_and_greet(24, 80));
+    mouse_press(client, 23, 73);
+    ASSERT_TRUE(wait_until(client, [&] { serve_peer(peer); return volume_steps() >= 2; }, 5000));
+    resize(client, 30, 100);
+    ASSERT_TRUE(wait_until(client, [&] { return frame_problem(screen()).empty(); }, 5000))
+        << frame_problem(screen());
+    mouse_release(client, 29, 93);
+    ASSERT_TRUE(wait_until(client, [&] { return unread_input(client) == 0; }, 5000));
+    size_t released = volume_steps();
+    // One step may have been on its way; a repeat that runs on sends ten a second.
+    EXPECT_FALSE(wait_until(client, [&] { serve_peer(peer); return volume_steps() > released + 1; },
+                            1000)) << volume_steps() - released << " more";
+}
+
+INSTANTIATE_TEST_SUITE_P(MouseEncodings, HeldButton,
+                         ::testing::Values("xterm-256color", "tmux-256color"), terminal_test_name);
+
 } // namespace

@@ -5,6 +5,7 @@
 #include "config/key_table.h"
 #include "input/keys.h"
 #include "screen/terminal_type.h"
+#include "screen/window.h"
 #include "key_feed.h"
 #include "client_fixtures.h"
 
@@ -179,6 +180,29 @@ TEST_F(KeyReading, EndOfTerminalInputEndsTheClientAsQuitDoes)
         EXPECT_EQ(c_get_key(), 0) << last;
         EXPECT_EQ(conf.quit, 1) << last;
     }
+}
+
+// Bytes that curses has taken for itself (as it does with an event it does not report) leave the
+// terminal readable without a key: that is no end of the input, and the keys after them act.
+// Here curses reads a pipe of its own, while a byte waits on the terminal input.
+TEST(KeptInput, BytesCursesKeepsAreNoEndOfTheInput)
+{
+    child_result r = run_in_child([] {
+        reset_conf();
+        bind_default_keys();
+        int terminal[2];
+        int curses_input[2];
+        if (pipe(terminal) != 0 || pipe(curses_input) != 0 || dup2(terminal[0], 0) < 0)
+            return;
+        FILE *screen_out = fopen("/dev/null", "w");
+        newterm("xterm", screen_out, fdopen(curses_input[0], "r"));
+        window_setup();
+        ssize_t written = write(terminal[1], "x", 1);
+        int kept = c_get_key();
+        written += write(curses_input[1], "q", 1);
+        printf("%zd %d %d %d", written, kept, conf.quit, c_get_key());
+    });
+    EXPECT_EQ(r.output, "2 0 0 -1");
 }
 
 TEST_F(KeyReading, CtrlLAndEscapeDoNothingWhenQuitAndStopAreUnbound)
