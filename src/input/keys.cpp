@@ -259,13 +259,13 @@ int wait_key(int seconds)
 
 int next_pasted_key()
 {
-    for (;;) {
-        int key = wait_key(paste_silence_seconds);
-        // Bytes right behind an end marker came in its burst: nobody types within microseconds
-        // of a paste, so the marker was part of the pasted text.
-        if (key != key_paste_end || bytes_waiting() == 0)
-            return key == key_paste_end ? ERR : key;
-    }
+    int key;
+    // Bytes right behind an end marker came in its burst: nobody types within microseconds of a
+    // paste, so the marker was part of the pasted text.
+    do
+        key = wait_key(paste_silence_seconds);
+    while (key == key_paste_end && bytes_waiting() > 0);
+    return key == key_paste_end ? ERR : key;
 }
 
 void discard_paste()
