@@ -87,9 +87,9 @@ TEST_F(CheckInput, BelowLevelTenNothingIsTraced)
     EXPECT_FALSE(log_has("check_input:"));
 }
 
-int pauses_taken;
+static int pauses_taken;
 
-void count_pause()
+static void count_pause()
 {
     pauses_taken++;
 }
@@ -101,14 +101,15 @@ TEST_F(CheckInput, PausesOnlyWhenThePassBeforeGotNoBytes)
     int pair[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
     conf.link.sock = pair[0];
+    // The wake-up pipe a signal's note writes to: a byte in it interrupts the wait.
     ASSERT_EQ(pipe2(conf.signals.wake, O_NONBLOCK), 0);
     conf.signals.wake_ready = 1;
     conf.loop_pause = count_pause;
     pauses_taken = 0;
     struct {
-        const char *pass_before; // and what wakes this pass
-        void (*arrange)(int peer);
-        int pauses;
+        const char *pass_before;
+        void (*wake)(int peer); // what ends this pass's wait
+        int pauses;             // taken so far, this pass's included
     } passes[] = {
         {"none", [](int peer) { ASSERT_EQ(write(peer, "VOL=5\n", 6), 6); }, 0},
         {"a read that got bytes", [](int) { feed_keys("x"); }, 0},
@@ -118,7 +119,7 @@ TEST_F(CheckInput, PausesOnlyWhenThePassBeforeGotNoBytes)
         {"a read that got nothing", [](int) { feed_keys("x"); }, 3},
     };
     for (const auto &pass : passes) {
-        pass.arrange(pair[1]);
+        pass.wake(pair[1]);
         check_input();
         EXPECT_EQ(pauses_taken, pass.pauses) << "after " << pass.pass_before;
     }
