@@ -2,7 +2,11 @@
 // with this program as its core on a loopback port. Prints one line per run and figure, then a
 // "figure <name> <median> <min> <max>" line per figure for scripts/bench.
 //
-//   measure_client [--client PATH] [--runs N] [--long-runs N] [--cpu N|free] [--client-cpu N]
+//   measure_client [--client PATH] [--before PATH] [--runs N] [--long-runs N] [--cpu N|free]
+//                  [--client-cpu N]
+//
+// --before measures a second build of the client in the same runs, in turn with the first (which
+// goes first alternates from run to run); its figures are named with "before_" in front.
 //
 // By default this program and the client share one processor (the last one this program may
 // use): on a virtual machine, waking a process on an idle processor of its own costs several
@@ -46,11 +50,10 @@ namespace {
 constexpr int screen_rows = 24;
 constexpr int screen_cols = 80;
 constexpr int shown_list_entries = 16384;
-constexpr int loaded_list_entries = 20000;
+// Lists loaded into a running client, sent at once: a directory and a whole library.
+constexpr int loaded_list_entries[] = {16384, 100000};
 // A listing that fits in one read, so that the start shows the client's own pace.
 constexpr int short_list_entries = 60;
-constexpr int loop_read_bytes = 4092;
-constexpr double loop_pass_ms = 10.0;
 constexpr int latency_keys = 200;
 constexpr int latency_key_gap_ms = 30;
 constexpr int down_keys = 500;
@@ -397,24 +400,25 @@ long status_kib(pid_t pid, const char *field)
 
 // Every value of one figure over the runs.
 struct figure {
-    const char *name;
-    const char *unit;
+    std::string name;
     std::vector<double> values;
 };
 
 std::vector<figure> figures;
+// Put in front of the names of the figures of the client being measured.
+std::string figure_prefix;
 
 void record(const char *name, const char *unit, double value)
 {
+    std::string full = figure_prefix + name;
+    printf("  %-34s %10.3f %s\n", full.c_str(), value, unit);
     for (figure &f : figures) {
-        if (strcmp(f.name, name) == 0) {
+        if (f.name == full) {
             f.values.push_back(value);
-            printf("  %-22s %10.3f %s\n", name, value, unit);
             return;
         }
     }
-    figures.push_back({name, unit, {value}});
-    printf("  %-22s %10.3f %s\n", name, value, unit);
+    figures.push_back({full, {value}});
 }
 
 double median_of(std::vector<double> v)
@@ -449,8 +453,6 @@ bool measure_start_and_memory(session &s, const char *client)
     }
     double cpu_ms = sample_process(s.pid).cpu_ms;
     record("start_to_rows_ms", "ms", (double)(seen - forked_at) / 1e6);
-    // What reading the listing takes at one read of at most 4092 bytes per 10 ms pass.
-    record("start_paced_ms", "ms", (double)text.size() / loop_read_bytes * loop_pass_ms);
     printf("  (greeted after %.1f ms, listing taken in %.1f ms more, rows shown %.1f ms later;"
            " the client's processor time so far %.1f ms)\n",
            (double)(greeted_at - forked_at) / 1e6, (double)(sent_at - greeted_at) / 1e6,
@@ -551,7 +553,10 @@ void run_interactive(const char *client, bool long_figures)
     stop_client(s);
 }
 
-void run_list_load(const char *client)
+// A list of `entries` sent at once to a client that has started and gone quiet: the time from
+// the first byte sent to the message the client shows at LIST_END, and the client's processor
+// time in between.
+void run_list_load(const char *client, int entries)
 {
     session s;
     int64_t forked_at = 0;
@@ -562,19 +567,24 @@ void run_list_load(const char *client)
     }
     send_all(s.peer, "HELLO=bench\n");
     wait_quiet(s.watch, 300, 3000);
-    std::string text = listing(loaded_list_entries, first_entry_text);
+    std::string text = listing(entries, first_entry_text);
     watch_for(s.watch, loaded_message);
+    proc_sample before = sample_process(s.pid);
     int64_t sent_at = now_ns();
     send_all(s.peer, text);
     int64_t seen = wait_seen(s.watch, 60000);
+    proc_sample after = sample_process(s.pid);
     if (seen == 0) {
         printf("  \"%s\" never appeared\n", loaded_message);
     } else {
         double took_ms = (double)(seen - sent_at) / 1e6;
-        double allowed_ms = (double)text.size() / loop_read_bytes * loop_pass_ms;
-        record("list_load_ms", "ms", took_ms);
-        record("list_load_pct", "%", 100.0 * allowed_ms / took_ms);
-        printf("  (%zu bytes; the loop allows %.0f ms)\n", text.size(), allowed_ms);
+        std::string name = "list_" + std::to_string(entries);
+        record((name + "_ms").c_str(), "ms", took_ms);
+        record((name + "_mb_per_s").c_str(), "MB/s", (double)text.size() / 1e3 / took_ms);
+        record((name + "_cpu_us_per_entry").c_str(), "us",
+               (after.cpu_ms - before.cpu_ms) * 1000.0 / entries);
+        printf("  (%zu bytes, %.1f bytes a line; %ld wake-ups)\n", text.size(),
+               (double)text.size() / (entries + 1), after.wakeups - before.wakeups);
     }
     stop_client(s);
 }
@@ -599,6 +609,19 @@ bool pin_to(int cpu)
     return sched_setaffinity(0, sizeof set, &set) == 0;
 }
 
+// Every measure of one run of one client.
+void run_one(const char *client, bool long_figures)
+{
+    printf("session with %d entries\n", shown_list_entries);
+    run_interactive(client, long_figures);
+    printf("start with %d entries\n", short_list_entries);
+    run_short_start(client);
+    for (int entries : loaded_list_entries) {
+        printf("load of %d entries\n", entries);
+        run_list_load(client, entries);
+    }
+}
+
 void print_figures()
 {
     printf("\n");
@@ -606,7 +629,7 @@ void print_figures()
         std::vector<double> v = f.values;
         double lo = *std::min_element(v.begin(), v.end());
         double hi = *std::max_element(v.begin(), v.end());
-        printf("figure %s %.4f %.4f %.4f %zu\n", f.name, median_of(v), lo, hi, v.size());
+        printf("figure %s %.4f %.4f %.4f %zu\n", f.name.c_str(), median_of(v), lo, hi, v.size());
     }
 }
 
@@ -615,6 +638,7 @@ void print_figures()
 int main(int argc, char **argv)
 {
     const char *client = VESK_CLIENT_PATH;
+    const char *before = nullptr;
     int runs = 5;
     int long_runs = 3;
     int own_cpu = last_allowed_cpu();
@@ -622,6 +646,8 @@ int main(int argc, char **argv)
     for (int i = 1; i + 1 < argc; i += 2) {
         if (strcmp(argv[i], "--client") == 0)
             client = argv[i + 1];
+        else if (strcmp(argv[i], "--before") == 0)
+            before = argv[i + 1];
         else if (strcmp(argv[i], "--runs") == 0)
             runs = std::max(1, atoi(argv[i + 1]));
         else if (strcmp(argv[i], "--long-runs") == 0)
@@ -631,9 +657,11 @@ int main(int argc, char **argv)
         else if (strcmp(argv[i], "--client-cpu") == 0)
             other_cpu = atoi(argv[i + 1]);
     }
-    if (access(client, X_OK) != 0) {
-        fprintf(stderr, "measure_client: no client at %s\n", client);
-        return 2;
+    for (const char *path : {client, before}) {
+        if (path != nullptr && access(path, X_OK) != 0) {
+            fprintf(stderr, "measure_client: no client at %s\n", path);
+            return 2;
+        }
     }
     setvbuf(stdout, nullptr, _IOLBF, 0);
     // A reader that goes away early must not stop this program before it has ended the client
@@ -649,12 +677,17 @@ int main(int argc, char **argv)
            own_cpu >= 0 ? std::to_string(own_cpu).c_str() : "any processor",
            client_cpu >= 0 ? std::to_string(client_cpu).c_str() : "any processor");
     for (int run = 0; run < runs; run++) {
-        printf("run %d: session with %d entries\n", run + 1, shown_list_entries);
-        run_interactive(client, run < long_runs);
-        printf("run %d: start with %d entries\n", run + 1, short_list_entries);
-        run_short_start(client);
-        printf("run %d: load of %d entries\n", run + 1, loaded_list_entries);
-        run_list_load(client);
+        // Which client goes first alternates, so that neither always meets the other's leftovers.
+        const char *order[2] = {client, before};
+        if (before != nullptr && run % 2 == 1)
+            std::swap(order[0], order[1]);
+        for (const char *measured : order) {
+            if (measured == nullptr)
+                continue;
+            figure_prefix = measured == before ? "before_" : "";
+            printf("run %d: %s\n", run + 1, measured);
+            run_one(measured, run < long_runs);
+        }
     }
     print_figures();
     return 0;

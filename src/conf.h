@@ -150,6 +150,8 @@ struct conf_record {
 
     // main loop
     int frame;
+    int pause_due;              // the next pass pauses before its wait: this one got no bytes
+    void (*loop_pause)();       // stands in for the pause where set (tests count the pauses)
     signal_state signals;
 
     // layout

@@ -38,6 +38,17 @@ int run_client(int argc, char **argv)
     return 0;
 }
 
+// Bounds a loop that spins on a descriptor that stays readable.
+constexpr useconds_t loop_pause_us = 10000;
+
+static void pause_pass()
+{
+    if (conf.loop_pause != nullptr)
+        conf.loop_pause();
+    else
+        usleep(loop_pause_us);
+}
+
 static void trace_append(char *trace, size_t size, const char *text)
 {
     size_t used = strlen(trace);
@@ -47,7 +58,11 @@ static void trace_append(char *trace, size_t size, const char *text)
 void check_input()
 {
     bool traced = conf.debug > 9;
-    usleep(10000);
+    // A pass that got bytes from the core is not spinning: the next one waits at once, and so
+    // does the first.
+    if (conf.pause_due)
+        pause_pass();
+    conf.pause_due = 1;
     // Signals are acted on inside the wait, between draws.
     input_wait ready = wait_for_input(watched_socket(), nullptr);
     conf.frame++;
@@ -72,7 +87,8 @@ void check_input()
     }
     // The key may have ended the connection.
     if (ready.socket && conf.link.sock >= 0) {
-        handle_data(conf.link.sock);
+        if (handle_data(conf.link.sock))
+            conf.pause_due = 0;
         if (traced)
             trace_append(trace, sizeof trace, "[S]");
     }

@@ -1,4 +1,5 @@
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -88,4 +89,45 @@ TEST_F(CheckInput, BelowLevelTenNothingIsTraced)
     feed_keys("x");
     check_input();
     EXPECT_FALSE(log_has("check_input:"));
+}
+
+static int pauses_taken;
+
+static void count_pause()
+{
+    pauses_taken++;
+}
+
+// The pause bounds a loop that spins; a pass that got bytes from the core was not spinning.
+TEST_F(CheckInput, PausesOnlyWhenThePassBeforeGotNoBytes)
+{
+    open_test_screen(24, 80);
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    conf.link.sock = pair[0];
+    // The wake-up pipe a signal's note writes to: a byte in it interrupts the wait.
+    ASSERT_EQ(pipe2(conf.signals.wake, O_NONBLOCK), 0);
+    conf.signals.wake_ready = 1;
+    conf.loop_pause = count_pause;
+    pauses_taken = 0;
+    struct {
+        const char *pass_before;
+        void (*wake)(int peer); // what ends this pass's wait
+        int pauses;             // taken so far, this pass's included
+    } passes[] = {
+        {"none", [](int peer) { ASSERT_EQ(write(peer, "VOL=5\n", 6), 6); }, 0},
+        {"a read that got bytes", [](int) { feed_keys("x"); }, 0},
+        {"a key-only pass", [](int) { ASSERT_EQ(write(conf.signals.wake[1], "", 1), 1); }, 1},
+        {"an interrupted wait", [](int peer) { ASSERT_EQ(write(peer, "VOL=6\n", 6), 6); }, 2},
+        {"a read that got bytes", [](int peer) { shutdown(peer, SHUT_WR); }, 2},
+        {"a read that got nothing", [](int) { feed_keys("x"); }, 3},
+    };
+    for (const auto &pass : passes) {
+        pass.wake(pair[1]);
+        check_input();
+        EXPECT_EQ(pauses_taken, pass.pauses) << "after " << pass.pass_before;
+    }
+    EXPECT_EQ(conf.frame, 6);
+    EXPECT_EQ(conf.link.stream_ended, 1);
+    close(pair[1]);
 }

@@ -1,7 +1,6 @@
 // Signals and terminal events at awkward moments, against the simulated core: a storm of resizes,
 // also while nobody reads the terminal; interrupts in the middle of a long list load; a stop and a
 // continue; a terminal that goes away while hang-ups are ignored.
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -93,15 +92,16 @@ bool screen_shows(const vt_screen &term, const std::string &text)
 
 class Signals : public Session {
 protected:
-    sim_process second_sim;
     std::vector<std::unique_ptr<client_process>> runs; // clients beside the fixture's
+    std::vector<script_peer> cores;                     // the scripted core of each run
 
     void TearDown() override
     {
         Session::TearDown();
         for (std::unique_ptr<client_process> &run : runs)
             stop_client(*run);
-        stop_sim(second_sim);
+        for (script_peer &core : cores)
+            stop_script_peer(core);
     }
 
     // The frame and the volume bar, drawn last, fill exactly the emulated terminal's size.
@@ -140,25 +140,15 @@ protected:
             EXPECT_FALSE(screen_shows(run.term, report)) << when << ":\n" << vt_dump(run.term);
     }
 
-    // Starts one more client against a simulator and waits for the root list.
-    void start_another(client_process &other, int port)
+    // Starts one more client, against a scripted core of its own, and waits for its greeting.
+    void start_run()
     {
-        start_client(other, port, 24, 80);
-        ASSERT_GT(other.pid, 0);
-        ASSERT_TRUE(wait_until(other, [&] { return shows_root_list(other.term); }, 5000))
-            << vt_dump(other.term);
-    }
-
-    // The time from the key to the end of a load of n entries, in a client of its own.
-    void measure_load(int n, int &ms)
-    {
-        ASSERT_NO_FATAL_FAILURE(launch({"--big", std::to_string(n)}));
-        steady::time_point start = steady::now();
-        type(client, "9");
-        ASSERT_TRUE(wait_for([&] { return loaded(client, n); }, 60000));
-        ms = elapsed_ms(start);
-        stop_client(client);
-        stop_sim(sim);
+        runs.push_back(std::make_unique<client_process>());
+        cores.push_back(start_script_peer());
+        ASSERT_GT(cores.back().port, 0);
+        start_client(*runs.back(), cores.back().port, 24, 80);
+        ASSERT_GT(runs.back()->pid, 0);
+        ASSERT_TRUE(wait_for_command(*runs.back(), cores.back(), "EHLO"));
     }
 
     static bool loaded(const client_process &run, int n)
@@ -188,53 +178,43 @@ TEST_F(Signals, AHundredResizesEndAtTheLastSizeAlsoWhenTheTerminalReadsLate)
         << frame_problem(screen());
 }
 
-// Each interrupt lands at a moment of the load drawn from a seeded generator, so that a failure
-// can be run again. The core sends a list to all its clients at once (and serves at most 16), so
-// the twenty runs share the loads of two simulators, beside a client that is interrupted only
-// after its load has ended.
+// Each interrupt lands at a point of a load drawn from a seeded generator, so that a failure can
+// be run again: a scripted core sends the list up to that entry, without its end, and the signal
+// goes as soon as they are sent, while the client is still reading them. Beside them, a client that
+// is interrupted only after its load of a list as long as the index has ended.
 TEST_F(Signals, InterruptsDuringALongListLoadEndWith255OnARestoredTerminal)
 {
     constexpr int run_count = 20;
+    constexpr int list_size = 16384;
+    // Entries sent at the least: more than the client reads before the signal arrives.
+    constexpr int least_sent = 1000;
     const termios fresh = fresh_terminal_settings();
-    // A load takes time in proportion to its length: the client reads one buffer per pass.
-    int tenth_ms = 0;
-    ASSERT_NO_FATAL_FAILURE(measure_load(big_list_size / 10, tenth_ms));
-    int load_ms = 10 * tenth_ms;
-
-    const std::vector<std::string> big{"--big", std::to_string(big_list_size)};
-    ASSERT_NO_FATAL_FAILURE(launch(big));
-    second_sim = start_sim(big);
-    ASSERT_GT(second_sim.pid, 0) << second_sim.error;
-    for (int i = 0; i < run_count; i++) {
-        runs.push_back(std::make_unique<client_process>());
-        ASSERT_NO_FATAL_FAILURE(start_another(*runs.back(), i % 2 ? second_sim.port : sim.port));
+    std::string list = "LIST_START=" + std::to_string(list_size) + "\n";
+    std::vector<size_t> entry_end; // where each entry's line ends in list
+    for (int i = 0; i < list_size; i++) {
+        char line[80];
+        snprintf(line, sizeof line, "NAME[%d]=%d,Music/Artist %06d/Some track title.ogg\n", i + 1,
+                 i % 5 == 0 ? -1 : 1, i);
+        list += line;
+        entry_end.push_back(list.size());
     }
-    std::mt19937 draw(15);
-    std::vector<int> moments;
     for (int i = 0; i < run_count; i++)
-        moments.push_back((int)((int64_t)(draw() % 1000) * load_ms / 1000));
-    std::vector<int> order(run_count);
-    for (int i = 0; i < run_count; i++)
-        order[i] = i;
-    std::sort(order.begin(), order.end(), [&](int a, int b) { return moments[a] < moments[b]; });
+        ASSERT_NO_FATAL_FAILURE(start_run());
 
-    steady::time_point start = steady::now();
-    type(client, "9");
-    type(*runs[1], "9");
-    for (int i : order) {
-        wait_for([&] { return elapsed_ms(start) >= moments[i]; }, moments[i] + 1000);
-        // Most of a load the client sleeps between its reads: the signal goes when it is at
-        // work, parsing, allocating or drawing.
-        steady::time_point spin = steady::now();
-        while (sleeping_call(runs[i]->pid) >= 0 && elapsed_ms(spin) < 2000) {
-        }
+    std::mt19937 draw(15);
+    std::vector<int> sent;
+    for (int i = 0; i < run_count; i++) {
+        sent.push_back(least_sent + (int)(draw() % (list_size - least_sent)));
+        ASSERT_TRUE(peer_send(cores[i], list.substr(0, entry_end[sent[i] - 1])));
         kill(runs[i]->pid, SIGINT);
     }
-    ASSERT_TRUE(wait_for([&] { return loaded(client, big_list_size); }, 2 * load_ms + 10000));
+    ASSERT_NO_FATAL_FAILURE(launch({"--big", std::to_string(big_list_size)}));
+    type(client, "9");
+    ASSERT_TRUE(wait_for([&] { return loaded(client, big_list_size); }, 60000));
     kill(client.pid, SIGINT);
     for (int i = 0; i < run_count; i++) {
-        std::string when = "run " + std::to_string(i) + " at " + std::to_string(moments[i]) +
-                           " ms of about " + std::to_string(load_ms);
+        std::string when = "run " + std::to_string(i) + " after " + std::to_string(sent[i]) +
+                           " of " + std::to_string(list_size) + " entries";
         ASSERT_NO_FATAL_FAILURE(expect_interrupted_cleanly(*runs[i], fresh, when));
     }
     ASSERT_NO_FATAL_FAILURE(expect_interrupted_cleanly(client, fresh, "after the load"));
