@@ -165,6 +165,7 @@ struct conf_record {
     // stream of the screen they are written to (curses writes its own output apart).
     char paste_on[32];
     char paste_off[32];
+    int paste_end_length;       // bytes of the marker that ends a paste; 0 without one
     FILE *terminal_out;
     char now_playing[256];      // the text this run last wrote to the now-playing file
     int now_playing_written;    // 1 when that write succeeded: the file holds now_playing

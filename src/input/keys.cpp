@@ -260,11 +260,12 @@ int wait_key(int seconds)
 int next_pasted_key()
 {
     int key;
-    // Bytes right behind an end marker came in its burst: nobody types within microseconds of a
-    // paste, so the marker was part of the pasted text.
+    // An end marker with at least another end marker's bytes right behind it was part of the
+    // pasted text: the paste's own end came in the same burst, and nobody types that much
+    // within microseconds of a paste. Fewer bytes are keys typed after it, read late.
     do
         key = wait_key(paste_silence_seconds);
-    while (key == key_paste_end && bytes_waiting() > 0);
+    while (key == key_paste_end && bytes_waiting() >= conf.paste_end_length);
     return key == key_paste_end ? ERR : key;
 }
 

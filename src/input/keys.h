@@ -20,8 +20,8 @@ key_read read_key_now(bool reported_readable);
 // terminal input has ended (at once in no-delay mode).
 int wait_key(int seconds);
 // The next key of a paste begun with key_paste_start: ERR at its end marker, after 10 s without
-// a byte, and when the terminal input ends. An end marker with more bytes in its burst belongs
-// to the pasted text.
+// a byte, and when the terminal input ends. An end marker with the bytes of another right behind
+// it belongs to the pasted text.
 int next_pasted_key();
 // Throws a paste away up to its end and says on the message line where pasting works.
 void discard_paste();

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <curses.h>
 
 #include "base/text.h"
@@ -81,9 +82,11 @@ void learn_terminal_keys()
     // Without both markers, pasted text could never be told apart: no switch then.
     if (capability_text("PS")[0] == '\0' || capability_text("PE")[0] == '\0') {
         conf.paste_on[0] = conf.paste_off[0] = '\0';
+        conf.paste_end_length = 0;
     } else {
         copy_capability(conf.paste_on, sizeof conf.paste_on, "BE");
         copy_capability(conf.paste_off, sizeof conf.paste_off, "BD");
+        conf.paste_end_length = (int)strlen(capability_text("PE"));
         define_paste_marker("PS", key_paste_start);
         define_paste_marker("PE", key_paste_end);
     }

@@ -131,6 +131,15 @@ TEST_F(Prompt, AnEscapeWithAPasteRightBehindItEndsThePromptAndThePasteGoes)
     EXPECT_EQ(read_all(peer), "");
 }
 
+// An Enter typed right after a paste, read late together with its end marker, still sends it.
+TEST_F(Prompt, AnEnterReadWithThePastesEndSendsIt)
+{
+    alarm(20);   // taken for pasted text, the Enter would leave the prompt waiting
+    feed_keys("\033[200~ab\033[201~\n");
+    open_prompt();
+    EXPECT_EQ(read_all(peer), "LOAD2 ab");
+}
+
 // In a UTF-8 locale the text shows as characters and Backspace takes a whole one; in C every byte
 // is one. The bytes sent are those typed.
 TEST_F(Prompt, TextInTheUsersCharacters)
