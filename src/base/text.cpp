@@ -63,11 +63,6 @@ size_t decode_char(const char *p, wchar_t &wc)
     return length == (size_t)-1 || length == (size_t)-2 ? 0 : length;
 }
 
-bool is_continuation(unsigned char c)
-{
-    return (c & 0xc0) == 0x80;
-}
-
 // The start of the valid character that holds the byte before end and reaches at least beyond
 // bytes past end; nullptr when that byte belongs to no valid character of more than one byte.
 const char *char_reaching(const char *text, size_t end, size_t beyond)
@@ -75,7 +70,7 @@ const char *char_reaching(const char *text, size_t end, size_t beyond)
     constexpr size_t longest_char = 4;
     for (size_t back = 1; back <= longest_char && back <= end; back++) {
         unsigned char c = (unsigned char)text[end - back];
-        if (!is_continuation(c)) {
+        if (!is_utf8_continuation(c)) {
             wchar_t wc = 0;
             size_t bytes = c >= 0xc0 ? decode_char(text + end - back, wc) : 0;
             return bytes >= back + beyond ? text + end - back : nullptr;
@@ -106,6 +101,11 @@ text_char char_at(const char *p, bool utf8, bool first)
 bool utf8_locale()
 {
     return strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+}
+
+bool is_utf8_continuation(unsigned char c)
+{
+    return (c & 0xc0) == 0x80;
 }
 
 int utf8_sequence_length(unsigned char lead)

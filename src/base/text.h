@@ -12,6 +12,8 @@ void append_text(char *buf, int size, int &n, const char *text);
 
 // True when the locale's character set is UTF-8: texts are then read as characters.
 bool utf8_locale();
+// True for a byte that continues a UTF-8 character rather than beginning one.
+bool is_utf8_continuation(unsigned char c);
 // The bytes of a UTF-8 character that begins with the byte lead: 2 to 4 for a lead byte, else 1.
 int utf8_sequence_length(unsigned char lead);
 // The length of the longest start of text within limit bytes that splits no character (in a

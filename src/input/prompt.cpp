@@ -59,18 +59,13 @@ void erase_last(prompt_text &text)
     show_prompt(text);
 }
 
-bool is_continuation(int k)
-{
-    return (k & 0xc0) == 0x80;
-}
-
 // Adds one byte of typed or pasted text; false when its character does not fit whole, which
 // fills the text. In a UTF-8 locale a character's bytes come one by one: it shows once whole.
 bool append(prompt_text &text, int k)
 {
     if (text.full)
         return false;
-    if (text.awaited > 0 && is_continuation(k)) {
+    if (text.awaited > 0 && is_utf8_continuation((unsigned char)k)) {
         text.awaited--;
     } else {
         int bytes = utf8_locale() ? utf8_sequence_length((unsigned char)k) : 1;
